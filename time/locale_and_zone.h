@@ -1,0 +1,27 @@
+#pragma once
+
+// The core's only contact with the operating system. Every call reads the system afresh, so a
+// change of zone or of the user's formats shows at the next conversion. One file per platform
+// implements it: locale_and_zone_win32.cpp and locale_and_zone_posix.cpp.
+
+#include <cstdint>
+#include <string>
+
+#include "civil_date_time.h"
+
+namespace halvrenn::platform {
+
+// The zone's base offset in minutes, Greenwich = local + Bias (300 for New York, -60 for
+// Paris), without any daylight-saving adjustment; 0 when the system cannot tell.
+std::int32_t ZoneBiasMinutes();
+
+// The date in the user's short-date format, UTF-8; empty when the platform cannot render it.
+std::string FormatShortDate(const CivilDateTime& when);
+
+// The time of day in the user's long time format (with seconds), UTF-8; empty on failure.
+std::string FormatLongTime(const CivilDateTime& when);
+
+// The user's decimal separator, UTF-8 (it need not be one byte).
+std::string DecimalSeparator();
+
+}  // namespace halvrenn::platform

@@ -1,0 +1,80 @@
+// The platform seam on Windows: the zone from GetTimeZoneInformation, the formats of the user's
+// locale from the NLS functions. Texts arrive in UTF-16 and leave in UTF-8.
+
+#include <windows.h>
+
+#include <string>
+
+#include "locale_and_zone.h"
+
+namespace halvrenn::platform {
+namespace {
+
+std::string Utf8FromUtf16(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int wide_length = static_cast<int>(text.size());
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), wide_length, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return {};
+  std::string utf8(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), wide_length, utf8.data(), length, nullptr, nullptr);
+  return utf8;
+}
+
+// The NLS functions report the size they need, terminator included, when given no buffer.
+template <typename Call>
+std::string ReadNlsText(Call call) {
+  const int size = call(nullptr, 0);
+  if (size <= 0) return {};
+  std::wstring text(static_cast<std::size_t>(size), L'\0');
+  const int written = call(text.data(), size);
+  if (written <= 0) return {};
+  text.resize(static_cast<std::size_t>(written - 1));
+  return Utf8FromUtf16(text);
+}
+
+// The NLS renderers accept years from 1601 on; an earlier date fails and renders as "Invalid".
+SYSTEMTIME ToSystemTime(const CivilDateTime& when) {
+  SYSTEMTIME time{};
+  time.wYear = static_cast<WORD>(when.year);
+  time.wMonth = static_cast<WORD>(when.month);
+  time.wDayOfWeek = static_cast<WORD>(when.weekday);
+  time.wDay = static_cast<WORD>(when.day);
+  time.wHour = static_cast<WORD>(when.hour);
+  time.wMinute = static_cast<WORD>(when.minute);
+  time.wSecond = static_cast<WORD>(when.second);
+  return time;
+}
+
+}  // namespace
+
+std::int32_t ZoneBiasMinutes() {
+  // Zero-filled first, so a call that fails and writes nothing leaves Greenwich. The return
+  // value (standard, daylight, unknown or failure) is deliberately not used.
+  TIME_ZONE_INFORMATION zone{};
+  GetTimeZoneInformation(&zone);
+  return static_cast<std::int32_t>(zone.Bias);
+}
+
+std::string FormatShortDate(const CivilDateTime& when) {
+  const SYSTEMTIME time = ToSystemTime(when);
+  return ReadNlsText([&](wchar_t* buffer, int size) {
+    return GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, buffer, size,
+                           nullptr);
+  });
+}
+
+std::string FormatLongTime(const CivilDateTime& when) {
+  const SYSTEMTIME time = ToSystemTime(when);
+  return ReadNlsText([&](wchar_t* buffer, int size) {
+    return GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &time, nullptr, buffer, size);
+  });
+}
+
+std::string DecimalSeparator() {
+  return ReadNlsText([](wchar_t* buffer, int size) {
+    return GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, buffer, size);
+  });
+}
+
+}  // namespace halvrenn::platform

@@ -1,0 +1,20 @@
+#include "module1.h"
+
+#include "checked_int32.h"
+#include "locale_and_zone.h"
+#include "number_text.h"
+#include "serial_date.h"
+
+namespace halvrenn::Module1 {
+
+std::string EpochToGmtText(std::string_view text) {
+  return FormatGeneralDate(AddSeconds(TextToDouble(text), EpochBase));
+}
+
+std::string EpochToLocalText(std::int32_t seconds) {
+  const std::int32_t offset = CheckedMul32(platform::ZoneBiasMinutes(), 60);
+  const std::int32_t local = CheckedSub32(seconds, offset);
+  return FormatGeneralDate(AddSeconds(static_cast<double>(local), EpochBase));
+}
+
+}  // namespace halvrenn::Module1

@@ -1,0 +1,39 @@
+#include "on_input_change.h"
+
+#include "checked_int32.h"
+#include "module1.h"
+#include "number_text.h"
+#include "serial_date.h"
+
+namespace halvrenn {
+namespace {
+
+// The accepted counts, both bounds inclusive, compared on the double read from the text: 0 to
+// 25568 are refused like negative counts, and the top is the largest 32-bit count.
+constexpr double kLowestAcceptedCount = 25569.0;
+constexpr double kHighestAcceptedCount = 2147483647.0;
+
+// The daylight text is the standard text of the instant one hour later, in every zone.
+constexpr double kDaylightShiftSeconds = 3600.0;
+
+}  // namespace
+
+void OnInputChange(InputChangeFields& fields) {
+  const std::string text = fields.ReadText1();
+  if (!text.empty() && IsNumericText(text)) {
+    const double count = TextToDouble(text);
+    if (!(count > kHighestAcceptedCount) && !(count < kLowestAcceptedCount)) {
+      fields.WriteText2(Module1::EpochToGmtText(text));
+      fields.WriteText3(Module1::EpochToLocalText(TextToInt32(text)));
+      const double daylight_count = TextToDouble(text) + kDaylightShiftSeconds;
+      fields.WriteText4(Module1::EpochToLocalText(DoubleToInt32(daylight_count)));
+      return;
+    }
+  }
+  const std::string invalid(kInvalidText);
+  fields.WriteText2(invalid);
+  fields.WriteText3(invalid);
+  fields.WriteText4(invalid);
+}
+
+}  // namespace halvrenn
