@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what building and testing Halvrenn needs on Debian 12 and generates the locales the
+# tests run under. Safe to run again: it installs only what is missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  libgtest-dev googletest
+  g++-mingw-w64-x86-64 wine64
+  locales tzdata
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+    missing+=("$package")
+done
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  as_root apt-get update -q
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+    "${missing[@]}"
+fi
+
+# A locale that is not generated silently falls back to C, so generate every one the tests use.
+for locale in en_US de_DE el_GR ko_KR en_GB; do
+  if ! locale -a 2>/dev/null | grep -qx "${locale}.utf8"; then
+    echo "Generating the locale ${locale}.UTF-8"
+    as_root localedef -i "$locale" -f UTF-8 "${locale}.UTF-8"
+  fi
+done

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Sets up the machine, then builds and runs every test of the three builds: native (linux), with
+# sanitizers (asan) and cross-built for Windows under Wine (windows). Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+
+for preset in linux asan windows; do
+  echo "== ${preset}"
+  cmake --preset "$preset"
+  cmake --build --preset "$preset"
+  ctest --preset "$preset"
+done
