@@ -20,3 +20,10 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${HALVRENN_WINE64})
 
 # Every executable carries its C and C++ runtimes, so none of MinGW's DLLs has to travel with it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+
+# Unused functions and data of the static runtimes are dropped, which keeps the executable small.
+set(CMAKE_CXX_FLAGS_INIT "-ffunction-sections -fdata-sections")
+string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -Wl,--gc-sections")
+
+find_program(HALVRENN_WINESERVER NAMES wineserver64 wineserver PATHS /usr/lib/wine NO_DEFAULT_PATH)
+find_program(HALVRENN_WINESERVER NAMES wineserver wineserver-stable)

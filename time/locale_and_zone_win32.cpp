@@ -6,20 +6,10 @@
 #include <string>
 
 #include "locale_and_zone.h"
+#include "utf16_text.h"
 
 namespace halvrenn::platform {
 namespace {
-
-std::string Utf8FromUtf16(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int wide_length = static_cast<int>(text.size());
-  const int length =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), wide_length, nullptr, 0, nullptr, nullptr);
-  if (length <= 0) return {};
-  std::string utf8(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), wide_length, utf8.data(), length, nullptr, nullptr);
-  return utf8;
-}
 
 // The NLS functions report the size they need, terminator included, when given no buffer.
 template <typename Call>
