@@ -8,6 +8,7 @@ packages=(
   libgtest-dev googletest
   g++-mingw-w64-x86-64 wine64
   locales tzdata
+  xvfb xauth xdotool imagemagick fonts-wine
 )
 
 missing=()
