@@ -1,0 +1,1 @@
+# CPack: packages of the build (filled in below).

@@ -1,0 +1,79 @@
+#include "form1_widget.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+#include "digits_only_line_edit.h"
+#include "dispatch.h"
+
+namespace halvrenn::qt {
+namespace {
+
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+Form1Widget::Form1Widget(QWidget* parent) : QWidget(parent) {
+  setWindowTitle(FromUtf8(Form1.title));
+  setFixedSize(PixelsFromTwips(Form1.client_width), PixelsFromTwips(Form1.client_height));
+
+  QLabel* pending_label = nullptr;
+  QWidget* previous_field = nullptr;
+  for (std::size_t index = 0; index < Form1.controls.size(); ++index) {
+    const ControlDescription& d = Form1.controls[index];
+    QWidget* widget = nullptr;
+    if (d.kind == ControlKind::Label) {
+      auto* label = new QLabel(FromUtf8(d.initial_text), this);
+      label->setWordWrap(true);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      label->setTextFormat(Qt::PlainText);
+      pending_label = label;
+      widget = label;
+    } else {
+      const bool is_input = index == static_cast<std::size_t>(Form1Control::Text1);
+      QLineEdit* field = is_input ? new DigitsOnlyLineEdit(this) : new QLineEdit(this);
+      field->setText(FromUtf8(d.initial_text));
+      if (d.max_length > 0) field->setMaxLength(d.max_length);
+      // The table lists each label just before its field, and the fields in focus order.
+      if (pending_label != nullptr) pending_label->setBuddy(field);
+      pending_label = nullptr;
+      if (previous_field != nullptr) setTabOrder(previous_field, field);
+      previous_field = field;
+      widget = field;
+    }
+    widget->setObjectName(FromUtf8(d.name));
+    widget->setGeometry(PixelsFromTwips(d.left), PixelsFromTwips(d.top), PixelsFromTwips(d.width),
+                        PixelsFromTwips(d.height));
+    controls_[index] = widget;
+  }
+
+  // textChanged follows every change of the text: typing, paste, deletion, undo.
+  connect(field(Form1Control::Text1), &QLineEdit::textChanged, this, &Form1Widget::OnText1Changed);
+  field(Form1Control::Text1)->setFocus();
+}
+
+QWidget* Form1Widget::control(Form1Control control) const {
+  return controls_[static_cast<std::size_t>(control)];
+}
+
+QLineEdit* Form1Widget::field(Form1Control control) const {
+  return qobject_cast<QLineEdit*>(this->control(control));
+}
+
+void Form1Widget::OnText1Changed() { DispatchInputChange(*this); }
+
+std::string Form1Widget::ReadText1() const {
+  return field(Form1Control::Text1)->text().toStdString();
+}
+
+void Form1Widget::WriteField(Form1Control control, const std::string& text) {
+  field(control)->setText(QString::fromStdString(text));
+}
+
+void Form1Widget::WriteText2(const std::string& text) { WriteField(Form1Control::Text2, text); }
+void Form1Widget::WriteText3(const std::string& text) { WriteField(Form1Control::Text3, text); }
+void Form1Widget::WriteText4(const std::string& text) { WriteField(Form1Control::Text4, text); }
+
+}  // namespace halvrenn::qt

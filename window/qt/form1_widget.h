@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <string>
+
+#include "form1_layout.h"
+#include "on_input_change.h"
+
+class QLineEdit;
+
+namespace halvrenn::qt {
+
+// Form1 as a Qt widget: built from the shared table, a twip being 1/15 of a device-independent
+// pixel; fixed size; each label the buddy of its field; Text1 digits-only for typing.
+class Form1Widget final : public QWidget, public InputChangeFields {
+ public:
+  explicit Form1Widget(QWidget* parent = nullptr);
+
+  // The control of the table at `control`: a QLabel or a QLineEdit.
+  QWidget* control(Form1Control control) const;
+  QLineEdit* field(Form1Control control) const;
+
+  std::string ReadText1() const override;
+  void WriteText2(const std::string& text) override;
+  void WriteText3(const std::string& text) override;
+  void WriteText4(const std::string& text) override;
+
+ private:
+  void OnText1Changed();
+  void WriteField(Form1Control control, const std::string& text);
+
+  std::array<QWidget*, Form1.controls.size()> controls_{};
+};
+
+// Twips to device-independent pixels: 15 twips are one pixel at 96 dpi, and Qt scales device-
+// independent pixels to the screen's density itself.
+constexpr int PixelsFromTwips(int twips) { return twips * 96 / kTwipsPerInch; }
+
+}  // namespace halvrenn::qt
