@@ -29,9 +29,11 @@ if [ "$front" = windows ]; then
   program=(env "$wine64" build/windows/app/win32/Halvrenn.exe)
   # Wine draws the title bar itself inside a virtual desktop, as Windows would.
   headless_program=(env "$wine64" explorer /desktop=Halvrenn,640x360 build/windows/app/win32/Halvrenn.exe)
+  screen_area=640x360+0+0
 else
   program=(build/linux/app/linux/halvrenn)
   headless_program=("${program[@]}")
+  screen_area=476x238+0+0  # the window, placed at the corner when no window manager runs
 fi
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
@@ -49,9 +51,12 @@ sleep 1
 "${headless_program[@]}" >/dev/null 2>&1 &
 program_pid=$!
 sleep 5
+# There is no window manager to give the window the keyboard: focus it by hand, then type.
+window=$(xdotool search --name '^Halvrenn$' | head -n 1 || true)
+[ -n "$window" ] && xdotool windowfocus "$window" 2>/dev/null || true
 xdotool type --delay 50 1000000000
 sleep 1
-import -window root -crop 640x360+0+0 +repage "$screenshot"
+import -window root -crop "$screen_area" +repage "$screenshot"
 kill "$program_pid" 2>/dev/null || true
 [ "$front" = windows ] && "$wineserver" -k 2>/dev/null || true
 echo "Screenshot: $screenshot"

@@ -5,10 +5,12 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
+  qt6-base-dev
   libgtest-dev googletest
   g++-mingw-w64-x86-64 wine64
   locales tzdata
   xvfb xauth xdotool imagemagick fonts-wine
+  desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()

@@ -1,0 +1,255 @@
+// The Qt front with real widgets on the offscreen platform: typing and pasting as a user would,
+// the focus, the layout from the table, and the outputs against dates computed in the test.
+
+#include "form1_widget.h"
+
+#include <langinfo.h>
+
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <clocale>
+#include <cstdlib>
+#include <string>
+
+#include "reference.h"
+
+namespace halvrenn::qt {
+namespace {
+
+using testing::ExpectedBiasMinutes;
+using testing::ExpectedDateText;
+using testing::ExpectedOutputs;
+using testing::ExpectedOutputsFor;
+
+constexpr const char* kInvalid = "Invalid";
+
+class Form1WidgetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  }
+
+  QLineEdit* text(Form1Control c) const { return form.field(c); }
+  std::string Text(Form1Control c) const { return text(c)->text().toStdString(); }
+  void Type(const QString& keys) { QTest::keyClicks(text(Form1Control::Text1), keys); }
+  void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::keyClick(text(Form1Control::Text1), key, modifiers);
+  }
+  void PasteOverAll(const QString& clipboard) {
+    QGuiApplication::clipboard()->setText(clipboard);
+    Key(Qt::Key_A, Qt::ControlModifier);
+    Key(Qt::Key_V, Qt::ControlModifier);
+  }
+  void ExpectOutputs(const std::string& a, const std::string& b, const std::string& c) {
+    EXPECT_EQ(Text(Form1Control::Text2), a);
+    EXPECT_EQ(Text(Form1Control::Text3), b);
+    EXPECT_EQ(Text(Form1Control::Text4), c);
+  }
+  void ExpectOutputsFor(std::int64_t count) {
+    const ExpectedOutputs expected = testing::ExpectedOutputsFor(count, ExpectedBiasMinutes());
+    ExpectOutputs(expected.greenwich, expected.standard.value_or(kInvalid),
+                  expected.daylight.value_or(kInvalid));
+  }
+
+  Form1Widget form;
+};
+
+TEST_F(Form1WidgetTest, IsBuiltFromTheTable) {
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Halvrenn"));
+  EXPECT_EQ(form.size(), QSize(476, 238));
+  EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "the window must not be resizable";
+  for (std::size_t i = 0; i < Form1.controls.size(); ++i) {
+    const ControlDescription& d = Form1.controls[i];
+    SCOPED_TRACE(std::string(d.name));
+    QWidget* widget = form.control(static_cast<Form1Control>(i));
+    EXPECT_EQ(widget->geometry(), QRect(d.left / 15, d.top / 15, d.width / 15, d.height / 15));
+    EXPECT_EQ(widget->objectName().toStdString(), d.name);
+    if (d.kind == ControlKind::Label) {
+      auto* label = qobject_cast<QLabel*>(widget);
+      ASSERT_NE(label, nullptr);
+      EXPECT_EQ(label->text().toStdString(), d.initial_text);
+      EXPECT_TRUE(label->wordWrap());
+      EXPECT_EQ(label->focusPolicy(), Qt::NoFocus);
+      EXPECT_EQ(label->buddy(), form.control(static_cast<Form1Control>(i + 1)));
+    } else {
+      auto* field = qobject_cast<QLineEdit*>(widget);
+      ASSERT_NE(field, nullptr);
+      EXPECT_EQ(field->text().toStdString(), d.initial_text);
+      EXPECT_FALSE(field->isReadOnly());
+      if (d.max_length > 0) {
+        EXPECT_EQ(field->maxLength(), d.max_length);
+      }
+    }
+  }
+}
+
+TEST_F(Form1WidgetTest, OpensWithFocusInText1AndTabCyclesTheFields) {
+  EXPECT_EQ(QApplication::focusWidget(), text(Form1Control::Text1));
+  for (const Form1Control next :
+       {Form1Control::Text2, Form1Control::Text3, Form1Control::Text4, Form1Control::Text1}) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), text(next));
+  }
+  for (const Form1Control next :
+       {Form1Control::Text4, Form1Control::Text3, Form1Control::Text2, Form1Control::Text1}) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), text(next));
+  }
+}
+
+TEST_F(Form1WidgetTest, TypedNonDigitsAndAnEleventhDigitChangeNothing) {
+  Type(QStringLiteral("a-. +,"));
+  // Keys of other keyboards: an Arabic-Indic one, a fullwidth one.
+  for (const QString& key : {QStringLiteral("\u0661"), QStringLiteral("\uFF11")}) {
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, key);
+    QApplication::sendEvent(text(Form1Control::Text1), &press);
+  }
+  EXPECT_EQ(Text(Form1Control::Text1), "");
+  ExpectOutputs(kInvalid, kInvalid, kInvalid);
+
+  Type(QStringLiteral("1234567890"));
+  EXPECT_EQ(Text(Form1Control::Text2), ExpectedDateText(1234567890));
+  const std::string text3 = Text(Form1Control::Text3);
+  Type(QStringLiteral("1x"));
+  EXPECT_EQ(Text(Form1Control::Text1), "1234567890");
+  EXPECT_EQ(Text(Form1Control::Text3), text3);
+}
+
+TEST_F(Form1WidgetTest, EditingKeysAndShortcutsKeepWorking) {
+  Type(QStringLiteral("25569"));
+  Key(Qt::Key_Backspace);
+  EXPECT_EQ(Text(Form1Control::Text1), "2556");
+  ExpectOutputs(kInvalid, kInvalid, kInvalid);
+  Key(Qt::Key_Z, Qt::ControlModifier);  // undo
+  EXPECT_EQ(Text(Form1Control::Text1), "25569");
+  ExpectOutputsFor(25569);
+  Key(Qt::Key_Left);
+  Key(Qt::Key_Left);
+  Type(QStringLiteral("0"));
+  EXPECT_EQ(Text(Form1Control::Text1), "255069");
+  Key(Qt::Key_Home);
+  Key(Qt::Key_Delete);
+  EXPECT_EQ(Text(Form1Control::Text1), "55069");
+  ExpectOutputsFor(55069);
+
+  Key(Qt::Key_A, Qt::ControlModifier);
+  Key(Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("55069"));
+  Key(Qt::Key_X, Qt::ControlModifier);
+  EXPECT_EQ(Text(Form1Control::Text1), "");
+  ExpectOutputs(kInvalid, kInvalid, kInvalid);
+  Key(Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(Text(Form1Control::Text1), "55069");
+  ExpectOutputsFor(55069);
+}
+
+TEST_F(Form1WidgetTest, InputMethodCommitsOnlyDigits) {
+  QInputMethodEvent letters(QString(), {});
+  letters.setCommitString(QStringLiteral("\u5341"));  // a Han numeral
+  QApplication::sendEvent(text(Form1Control::Text1), &letters);
+  EXPECT_EQ(Text(Form1Control::Text1), "");
+  QInputMethodEvent digits(QString(), {});
+  digits.setCommitString(QStringLiteral("86400"));
+  QApplication::sendEvent(text(Form1Control::Text1), &digits);
+  EXPECT_EQ(Text(Form1Control::Text1), "86400");
+  ExpectOutputsFor(86400);
+}
+
+TEST_F(Form1WidgetTest, PasteIsNotFilteredButCutToTenCharacters) {
+  PasteOverAll(QStringLiteral("12345678901234"));
+  EXPECT_EQ(Text(Form1Control::Text1), "1234567890");
+  ExpectOutputsFor(1234567890);
+  PasteOverAll(QStringLiteral("12a"));
+  EXPECT_EQ(Text(Form1Control::Text1), "12a");
+  ExpectOutputs(kInvalid, kInvalid, kInvalid);
+}
+
+TEST_F(Form1WidgetTest, TypingDigitByDigitTurnsValidAtTheFifth) {
+  for (const char* typed : {"8", "86", "864", "8640"}) {
+    Type(QString(QLatin1Char(typed[std::char_traits<char>::length(typed) - 1])));
+    EXPECT_EQ(Text(Form1Control::Text1), typed);
+    ExpectOutputs(kInvalid, kInvalid, kInvalid);
+  }
+  Type(QStringLiteral("0"));
+  ExpectOutputsFor(86400);
+}
+
+TEST_F(Form1WidgetTest, EditingAnOutputChangesNoOtherField) {
+  Type(QStringLiteral("25569"));
+  const std::string text3 = Text(Form1Control::Text3);
+  const std::string text4 = Text(Form1Control::Text4);
+  QTest::keyClicks(text(Form1Control::Text2), QStringLiteral("xy"));
+  EXPECT_EQ(Text(Form1Control::Text1), "25569");
+  EXPECT_EQ(Text(Form1Control::Text3), text3);
+  EXPECT_EQ(Text(Form1Control::Text4), text4);
+}
+
+TEST_F(Form1WidgetTest, SavesAScreenshot) {
+  Type(QStringLiteral("1000000000"));
+  const QString path = QStringLiteral(HALVRENN_SCREENSHOT_DIR "/halvrenn-qt-offscreen.png");
+  EXPECT_TRUE(form.grab().save(path)) << path.toStdString();
+}
+
+// Runs once per zone and locale: TZ and LC_ALL for the whole run, the zone's Bias in
+// HALVRENN_EXPECTED_BIAS.
+class Form1WidgetZone : public Form1WidgetTest {};
+
+TEST_F(Form1WidgetZone, OutputsFollowTheZoneAndLocale) {
+  const std::int64_t counts[] = {25569, 86400, 1000000000, 2147440000, 2147480047, 2147480048};
+  for (const std::int64_t count : counts) {
+    SCOPED_TRACE(count);
+    PasteOverAll(QString::number(count));
+    ExpectOutputsFor(count);
+  }
+}
+
+TEST_F(Form1WidgetZone, OverflowReadsInvalidAndTheWindowGoesOn) {
+  Type(QStringLiteral("25569"));
+  ASSERT_NE(Text(Form1Control::Text4), kInvalid);
+  PasteOverAll(QStringLiteral("2147483647"));
+  ExpectOutputsFor(2147483647);
+  EXPECT_EQ(Text(Form1Control::Text4), kInvalid);
+  EXPECT_TRUE(form.isVisible());
+  PasteOverAll(QStringLiteral("25569"));
+  ExpectOutputsFor(25569);
+}
+
+TEST_F(Form1WidgetZone, QtStartSelectsTheUsersLocale) {
+  const char* requested = std::getenv("LC_ALL");
+  ASSERT_NE(requested, nullptr);
+  const std::string in_effect = std::setlocale(LC_TIME, nullptr);
+  // glibc names the locale as it was requested ("de_DE.UTF-8"), or C.UTF-8 as "C.UTF-8".
+  EXPECT_EQ(in_effect, requested);
+  const bool german = in_effect.starts_with("de_DE");
+  EXPECT_STREQ(nl_langinfo(RADIXCHAR), german ? "," : ".");
+  PasteOverAll(german ? QStringLiteral("25569,5") : QStringLiteral("25569.5"));
+  ExpectOutputsFor(25570);  // a half rounds to the even second
+}
+
+TEST_F(Form1WidgetTest, ZoneChangeShowsAtTheNextChange) {
+  const char* previous = std::getenv("TZ");
+  const std::string saved = previous != nullptr ? previous : "";
+  setenv("TZ", "XST5", 1);
+  Type(QStringLiteral("25569"));
+  EXPECT_EQ(Text(Form1Control::Text3), ExpectedDateText(25569 - 5 * 3600));
+  setenv("TZ", "XET-1", 1);
+  Type(QStringLiteral("0"));
+  EXPECT_EQ(Text(Form1Control::Text3), ExpectedDateText(255690 + 3600));
+  if (previous != nullptr) {
+    setenv("TZ", saved.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+}
+
+}  // namespace
+}  // namespace halvrenn::qt
