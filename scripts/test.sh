@@ -12,3 +12,8 @@ for preset in linux asan windows; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+
+# The packages: halvrenn .deb and .tar.gz natively, the zip holding Halvrenn.exe.
+for preset in linux windows; do
+  (cd "build/${preset}" && cpack)
+done
