@@ -42,21 +42,28 @@ fi
 
 screenshot="$PWD/build/halvrenn-${front}.png"
 echo "No display here: opening Halvrenn on a virtual display and saving a screenshot instead."
-display=":$((90 + RANDOM % 100))"
-Xvfb "$display" -screen 0 800x480x24 -nolisten tcp >/dev/null 2>&1 &
+display_number=$(mktemp)
+program_pid=""
+cleanup() {
+  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
+  [ "$front" = windows ] && "$wineserver" -k 2>/dev/null
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -f "$display_number"
+}
+trap cleanup EXIT
+# Xvfb picks a free display itself and writes its number once it accepts clients.
+Xvfb -displayfd 3 -screen 0 800x480x24 -nolisten tcp 3>"$display_number" >/dev/null 2>&1 &
 xvfb_pid=$!
-trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
-export DISPLAY="$display"
-sleep 1
+for _ in $(seq 100); do [ -s "$display_number" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$display_number")"
+
 "${headless_program[@]}" >/dev/null 2>&1 &
 program_pid=$!
-sleep 5
 # There is no window manager to give the window the keyboard: focus it by hand, then type.
-window=$(xdotool search --name '^Halvrenn$' | head -n 1 || true)
-[ -n "$window" ] && xdotool windowfocus "$window" 2>/dev/null || true
+window=$(timeout 60 xdotool search --sync --name 'Halvrenn' | head -n 1)
+sleep 2  # let it finish drawing
+xdotool windowfocus "$window" 2>/dev/null || true
 xdotool type --delay 50 1000000000
 sleep 1
 import -window root -crop "$screen_area" +repage "$screenshot"
-kill "$program_pid" 2>/dev/null || true
-[ "$front" = windows ] && "$wineserver" -k 2>/dev/null || true
 echo "Screenshot: $screenshot"

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev
+  qt6-base-dev libx11-dev
   libgtest-dev googletest
   g++-mingw-w64-x86-64 wine64
   locales tzdata

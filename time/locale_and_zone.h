@@ -12,7 +12,8 @@
 namespace halvrenn::platform {
 
 // The zone's base offset in minutes, Greenwich = local + Bias (300 for New York, -60 for
-// Paris), without any daylight-saving adjustment; 0 when the system cannot tell.
+// Paris, 0 for Dublin, -600 for Sydney), without any daylight-saving adjustment; 0 when the
+// system cannot tell.
 std::int32_t ZoneBiasMinutes();
 
 // The date in the user's short-date format, UTF-8; empty when the platform cannot render it.

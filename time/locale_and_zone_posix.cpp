@@ -92,13 +92,37 @@ std::string Render(const std::string& pattern, const CivilDateTime& when) {
 
 std::int32_t ZoneBiasMinutes() {
   tzset();  // re-reads TZ, or /etc/localtime when TZ is unset and the file changed
-  // `timezone` is the standard offset in seconds west of Greenwich; zones lie within a day.
-  return static_cast<std::int32_t>(timezone / 60);
+  // The base offset is the smaller of the offsets the zone keeps in mid-January and mid-July of
+  // this year: where clocks change, standard time is the one behind, in either hemisphere. glibc's
+  // `timezone` would be simpler, but tzdata writes Irish winter time as a negative daylight
+  // saving, which puts Dublin's standard time an hour east of Greenwich.
+  const std::time_t now = std::time(nullptr);
+  std::tm today{};
+  if (localtime_r(&now, &today) == nullptr) return 0;
+  long smallest_offset = 0;  // seconds east of Greenwich
+  bool first = true;
+  for (const int month : {0, 6}) {
+    std::tm probe{};
+    probe.tm_year = today.tm_year;
+    probe.tm_mon = month;
+    probe.tm_mday = 15;
+    probe.tm_hour = 12;
+    probe.tm_isdst = -1;
+    const std::time_t instant = std::mktime(&probe);
+    std::tm local{};
+    if (instant == static_cast<std::time_t>(-1) || localtime_r(&instant, &local) == nullptr)
+      return 0;
+    if (first || local.tm_gmtoff < smallest_offset) smallest_offset = local.tm_gmtoff;
+    first = false;
+  }
+  // Zones lie within a day of Greenwich, so the minutes fit 32 bits.
+  return static_cast<std::int32_t>(-smallest_offset / 60);
 }
 
 std::string FormatShortDate(const CivilDateTime& when) {
   if (IsPlainCLocale(std::setlocale(LC_TIME, nullptr))) return Render("%Y-%m-%d", when);
-  return Render(AdaptPattern(nl_langinfo(D_FMT)), when);
+  const std::string pattern = AdaptPattern(nl_langinfo(D_FMT));
+  return Render(pattern.empty() ? std::string("%Y-%m-%d") : pattern, when);
 }
 
 std::string FormatLongTime(const CivilDateTime& when) {

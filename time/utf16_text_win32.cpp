@@ -18,11 +18,12 @@ std::wstring Utf16FromUtf8(std::string_view text) {
 std::string Utf8FromUtf16(std::wstring_view text) {
   if (text.empty()) return {};
   const int wide_length = static_cast<int>(text.size());
-  const int length =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), wide_length, nullptr, 0, nullptr, nullptr);
+  const int length = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), wide_length,
+                                         nullptr, 0, nullptr, nullptr);
   if (length <= 0) return {};
   std::string utf8(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), wide_length, utf8.data(), length, nullptr, nullptr);
+  WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), wide_length, utf8.data(), length,
+                      nullptr, nullptr);
   return utf8;
 }
 

@@ -1,7 +1,5 @@
 #include "dispatch.h"
 
-#include <array>
-
 #include "checked_int32.h"
 #include "serial_date.h"
 
@@ -14,34 +12,31 @@ class WriteTracker final : public InputChangeFields {
   explicit WriteTracker(InputChangeFields& fields) : fields_(fields) {}
 
   std::string ReadText1() const override { return fields_.ReadText1(); }
-  void WriteText2(const std::string& text) override { Write(0, text); }
-  void WriteText3(const std::string& text) override { Write(1, text); }
-  void WriteText4(const std::string& text) override { Write(2, text); }
+  void WriteText2(const std::string& text) override {
+    fields_.WriteText2(text);
+    wrote_text2_ = true;
+  }
+  void WriteText3(const std::string& text) override {
+    fields_.WriteText3(text);
+    wrote_text3_ = true;
+  }
+  void WriteText4(const std::string& text) override {
+    fields_.WriteText4(text);
+    wrote_text4_ = true;
+  }
 
   void MarkUnwrittenInvalid() {
-    for (std::size_t output = 0; output < written_.size(); ++output) {
-      if (!written_[output]) Write(output, std::string(kInvalidText));
-    }
+    const std::string invalid(kInvalidText);
+    if (!wrote_text2_) fields_.WriteText2(invalid);
+    if (!wrote_text3_) fields_.WriteText3(invalid);
+    if (!wrote_text4_) fields_.WriteText4(invalid);
   }
 
  private:
-  void Write(std::size_t output, const std::string& text) {
-    switch (output) {
-      case 0:
-        fields_.WriteText2(text);
-        break;
-      case 1:
-        fields_.WriteText3(text);
-        break;
-      default:
-        fields_.WriteText4(text);
-        break;
-    }
-    written_[output] = true;
-  }
-
   InputChangeFields& fields_;
-  std::array<bool, 3> written_{};
+  bool wrote_text2_ = false;
+  bool wrote_text3_ = false;
+  bool wrote_text4_ = false;
 };
 
 }  // namespace

@@ -3,22 +3,22 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <clocale>
 
 #include "form1_widget.h"
 
 int main(int argc, char** argv) {
+  // QApplication selects the user's locale (setlocale(LC_ALL, "")), on which the core's date
+  // formats and decimal separator depend.
   QApplication application(argc, argv);
-  // Qt selects the user's locale too; the core's formats and decimal separator depend on it.
-  std::setlocale(LC_ALL, "");
   QApplication::setApplicationName(QStringLiteral("Halvrenn"));
   QApplication::setApplicationVersion(QStringLiteral(HALVRENN_DISPLAY_VERSION));
   QApplication::setDesktopFileName(QStringLiteral(HALVRENN_APP_ID));
-  QIcon icon = QIcon::fromTheme(QStringLiteral("halvrenn"));
-  if (icon.isNull()) {
-    for (const int size : {16, 32, 48, 64, 128, 256}) {
-      icon.addFile(QStringLiteral(":/icons/%1x%1/apps/halvrenn.png").arg(size));
-    }
+  // The desktop finds the installed icon theme entry through the desktop file name; the window's
+  // own icon comes from the embedded PNGs. Sizes are given so that no file is read before it is
+  // drawn, and no theme is searched: both would slow the start.
+  QIcon icon;
+  for (const int size : {16, 32, 48, 64}) {
+    icon.addFile(QStringLiteral(":/icons/%1x%1/apps/halvrenn.png").arg(size), QSize(size, size));
   }
   QApplication::setWindowIcon(icon);
 

@@ -12,7 +12,7 @@ namespace {
 
 // IsDialogMessageW gives the window the dialog keyboard: Tab and Shift+Tab move the focus.
 int RunMessageLoop(HWND window) {
-  MSG message;
+  MSG message{};
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (IsDialogMessageW(window, &message)) continue;
     TranslateMessage(&message);

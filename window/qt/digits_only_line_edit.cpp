@@ -1,7 +1,14 @@
 #include "digits_only_line_edit.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QRegularExpression>
+#include <memory>
 
 namespace halvrenn::qt {
 namespace {
@@ -13,12 +20,15 @@ bool IsAsciiDigits(const QString& text) {
   return true;
 }
 
-// A key that would insert printable text, as opposed to an editing key (Backspace, Delete,
-// arrows, Home, End) or a shortcut held with Ctrl, Alt or Meta.
+// A key whose text the line edit could insert, as opposed to an editing key (Backspace, Delete,
+// arrows, Home, End, whose text is a control character or empty) or a Ctrl or Ctrl+Shift
+// shortcut. Alt, AltGr and Meta chords, invisible format marks and private-use characters can
+// all insert text, so they count.
 bool InsertsText(const QKeyEvent& event) {
-  if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
   const QString text = event.text();
-  return !text.isEmpty() && text.front().isPrint();
+  if (text.isEmpty() || text.front().category() == QChar::Other_Control) return false;
+  const Qt::KeyboardModifiers chord = event.modifiers() & ~Qt::KeypadModifier;
+  return chord != Qt::ControlModifier && chord != (Qt::ControlModifier | Qt::ShiftModifier);
 }
 
 }  // namespace
@@ -26,6 +36,11 @@ bool InsertsText(const QKeyEvent& event) {
 DigitsOnlyLineEdit::DigitsOnlyLineEdit(QWidget* parent) : QLineEdit(parent) {}
 
 void DigitsOnlyLineEdit::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Paste)) {
+    PasteFirstLine();
+    event->accept();
+    return;
+  }
   if (InsertsText(*event) && !IsAsciiDigits(event->text())) {
     event->accept();  // refused, like ES_NUMBER: nothing is inserted and nothing else reacts
     return;
@@ -40,8 +55,26 @@ void DigitsOnlyLineEdit::inputMethodEvent(QInputMethodEvent* event) {
   }
   // The composition goes on, but a commit holding anything but digits inserts nothing.
   QInputMethodEvent refused(event->preeditString(), event->attributes());
-  refused.setCommitString(QString(), event->replacementStart(), event->replacementLength());
+  refused.setCommitString(QString(), 0, 0);
   QLineEdit::inputMethodEvent(&refused);
+}
+
+void DigitsOnlyLineEdit::contextMenuEvent(QContextMenuEvent* event) {
+  const std::unique_ptr<QMenu> menu(createStandardContextMenu());
+  if (auto* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
+    disconnect(paste, &QAction::triggered, nullptr, nullptr);
+    connect(paste, &QAction::triggered, this, &DigitsOnlyLineEdit::PasteFirstLine);
+  }
+  menu->exec(event->globalPos());
+}
+
+// Replaces the selection with the clipboard's text up to its first line break; insert() keeps
+// only as many leading characters as the length limit leaves room for, and records the undo step.
+void DigitsOnlyLineEdit::PasteFirstLine() {
+  QString text = QGuiApplication::clipboard()->text();
+  const qsizetype line_break = text.indexOf(QRegularExpression(QStringLiteral("[\\r\\n]")));
+  if (line_break >= 0) text.truncate(line_break);
+  if (!text.isEmpty() || hasSelectedText()) insert(text);
 }
 
 }  // namespace halvrenn::qt

@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 
+class QContextMenuEvent;
 class QInputMethodEvent;
 class QKeyEvent;
 
@@ -10,7 +11,8 @@ namespace halvrenn::qt {
 // A line edit that refuses typed characters other than the ASCII digits, as a Windows edit
 // control with ES_NUMBER does, also when an input method commits them. Editing keys and
 // shortcuts work as usual, and pasted text is not filtered: no validator or input mask, which
-// would filter the paste too.
+// would filter the paste too. Like the Windows edit control, a paste stops at the first line
+// break, so that a line copied with its end still reads as the number on it.
 class DigitsOnlyLineEdit final : public QLineEdit {
  public:
   explicit DigitsOnlyLineEdit(QWidget* parent = nullptr);
@@ -18,6 +20,10 @@ class DigitsOnlyLineEdit final : public QLineEdit {
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void inputMethodEvent(QInputMethodEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void PasteFirstLine();
 };
 
 }  // namespace halvrenn::qt

@@ -35,7 +35,9 @@ bool Form1Window::Create(HINSTANCE instance, int icon, int show) {
   window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   window_class.lpszClassName = kWindowClass;
-  if (RegisterClassExW(&window_class) == 0) return false;
+  if (RegisterClassExW(&window_class) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    return false;
+  }
 
   const std::wstring title = Utf16FromUtf8(Form1.title);
   // The size is set in WM_CREATE, once the window's DPI is known.
@@ -61,8 +63,9 @@ LRESULT CALLBACK Form1Window::WindowProcedure(HWND window, UINT message, WPARAM 
   try {
     return self->HandleMessage(message, wparam, lparam);
   } catch (...) {
-    // Nothing may unwind through the system's code; the message counts as handled.
-    return 0;
+    // Nothing may unwind through the system's code. A window that failed half-way through its
+    // creation is not created; any other message counts as handled.
+    return message == WM_CREATE ? -1 : 0;
   }
 }
 
@@ -81,10 +84,13 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_DESTROY:
       OnDestroy();
       return 0;
-    case WM_NCDESTROY:
-      SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    case WM_NCDESTROY: {
+      // The window's last message: it still gets its default handling, then we forget it.
+      HWND window = window_;
+      SetWindowLongPtrW(window, GWLP_USERDATA, 0);
       window_ = nullptr;
-      break;
+      return DefWindowProcW(window, message, wparam, lparam);
+    }
     default:
       break;
   }

@@ -1,6 +1,6 @@
 # The desktop entry and the metainfo pass their validators without a warning, and an install
 # puts every file of the desktop integration where the desktop looks for it.
-set(desktop_id org.halvrenn.Halvrenn)
+set(desktop_id ${HALVRENN_APP_ID})
 
 # desktop-file-validate exits 0 on warnings, so its output decides.
 add_test(NAME desktop_entry_valid

@@ -108,9 +108,21 @@ TEST_F(Form1WidgetTest, OpensWithFocusInText1AndTabCyclesTheFields) {
 
 TEST_F(Form1WidgetTest, TypedNonDigitsAndAnEleventhDigitChangeNothing) {
   Type(QStringLiteral("a-. +,"));
-  // Keys of other keyboards: an Arabic-Indic one, a fullwidth one.
-  for (const QString& key : {QStringLiteral("\u0661"), QStringLiteral("\uFF11")}) {
-    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, key);
+  // Keys of other keyboards (Arabic-Indic and fullwidth digits), an invisible right-to-left mark,
+  // and letters held with Alt, AltGr or Meta: all would insert text.
+  const struct {
+    QString text;
+    Qt::KeyboardModifiers modifiers;
+  } keys[] = {
+      {QStringLiteral("\u0661"), Qt::NoModifier},
+      {QStringLiteral("\uFF11"), Qt::NoModifier},
+      {QStringLiteral("\u200F"), Qt::NoModifier},
+      {QStringLiteral("a"), Qt::AltModifier},
+      {QStringLiteral("a"), Qt::MetaModifier},
+      {QStringLiteral("@"), Qt::ControlModifier | Qt::AltModifier},
+  };
+  for (const auto& key : keys) {
+    QKeyEvent press(QEvent::KeyPress, 0, key.modifiers, key.text);
     QApplication::sendEvent(text(Form1Control::Text1), &press);
   }
   EXPECT_EQ(Text(Form1Control::Text1), "");
@@ -153,10 +165,13 @@ TEST_F(Form1WidgetTest, EditingKeysAndShortcutsKeepWorking) {
 }
 
 TEST_F(Form1WidgetTest, InputMethodCommitsOnlyDigits) {
+  Type(QStringLiteral("123"));
   QInputMethodEvent letters(QString(), {});
-  letters.setCommitString(QStringLiteral("\u5341"));  // a Han numeral
+  letters.setCommitString(QStringLiteral("\u5341"), -2, 2);  // a Han numeral over the "23"
   QApplication::sendEvent(text(Form1Control::Text1), &letters);
-  EXPECT_EQ(Text(Form1Control::Text1), "");
+  EXPECT_EQ(Text(Form1Control::Text1), "123");
+  Key(Qt::Key_A, Qt::ControlModifier);
+  Key(Qt::Key_Delete);
   QInputMethodEvent digits(QString(), {});
   digits.setCommitString(QStringLiteral("86400"));
   QApplication::sendEvent(text(Form1Control::Text1), &digits);
@@ -171,6 +186,25 @@ TEST_F(Form1WidgetTest, PasteIsNotFilteredButCutToTenCharacters) {
   PasteOverAll(QStringLiteral("12a"));
   EXPECT_EQ(Text(Form1Control::Text1), "12a");
   ExpectOutputs(kInvalid, kInvalid, kInvalid);
+}
+
+// As in the Windows edit control, a paste stops at the first line break.
+TEST_F(Form1WidgetTest, PasteStopsAtTheFirstLineBreak) {
+  Type(QStringLiteral("25569"));
+  PasteOverAll(QStringLiteral("86400\n"));
+  EXPECT_EQ(Text(Form1Control::Text1), "86400");
+  Key(Qt::Key_Z, Qt::ControlModifier);  // the paste is one undo step
+  EXPECT_EQ(Text(Form1Control::Text1), "25569");
+  for (const QString& clipboard :
+       {QStringLiteral("86400\n"), QStringLiteral("86400\r\n99"), QStringLiteral("86400\r")}) {
+    PasteOverAll(clipboard);
+    EXPECT_EQ(Text(Form1Control::Text1), "86400");
+    ExpectOutputsFor(86400);
+  }
+  Key(Qt::Key_End);
+  QGuiApplication::clipboard()->setText(QStringLiteral("\n123"));
+  Key(Qt::Key_Insert, Qt::ShiftModifier);
+  EXPECT_EQ(Text(Form1Control::Text1), "86400");
 }
 
 TEST_F(Form1WidgetTest, TypingDigitByDigitTurnsValidAtTheFifth) {

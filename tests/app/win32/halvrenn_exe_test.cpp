@@ -105,7 +105,7 @@ TEST_F(HalvrennExe, TypingDigitByDigitTurnsValidAtTheFifth) {
     ExpectOutputs(kInvalid, kInvalid, kInvalid);
   }
   program.Type("0");
-  const ExpectedOutputs expected = ExpectedOutputsFor(86400, 0);
+  const ExpectedOutputs expected = ExpectedOutputsFor(86400, ExpectedBiasMinutes());
   EXPECT_EQ(program.Text(Form1Control::Text2), expected.greenwich);
   EXPECT_EQ(program.Text(Form1Control::Text3), expected.standard);
   EXPECT_EQ(program.Text(Form1Control::Text4), expected.daylight);
@@ -115,6 +115,9 @@ TEST_F(HalvrennExe, PastedTextIsNotFilteredButCutToTenCharacters) {
   program.ReplaceText1ByPaste(L"12345678901234");
   EXPECT_EQ(program.Text(Form1Control::Text1), "1234567890");
   EXPECT_EQ(program.Text(Form1Control::Text2), ExpectedDateText(1234567890));
+
+  program.ReplaceText1ByPaste(L"86400\r\n99");  // a paste stops at the first line break
+  EXPECT_EQ(program.Text(Form1Control::Text1), "86400");
 
   program.ReplaceText1ByPaste(L"12a");
   EXPECT_EQ(program.Text(Form1Control::Text1), "12a");
