@@ -26,7 +26,7 @@ as_root() {
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   as_root apt-get update -q
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
     "${missing[@]}"
 fi
 
