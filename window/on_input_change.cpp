@@ -25,7 +25,7 @@ void OnInputChange(InputChangeFields& fields) {
     if (!(count > kHighestAcceptedCount) && !(count < kLowestAcceptedCount)) {
       fields.WriteText2(Module1::EpochToGmtText(text));
       fields.WriteText3(Module1::EpochToLocalText(TextToInt32(text)));
-      const double daylight_count = TextToDouble(text) + kDaylightShiftSeconds;
+      const double daylight_count = count + kDaylightShiftSeconds;
       fields.WriteText4(Module1::EpochToLocalText(DoubleToInt32(daylight_count)));
       return;
     }

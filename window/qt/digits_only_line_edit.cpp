@@ -7,7 +7,6 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QRegularExpression>
 #include <memory>
 
 namespace halvrenn::qt {
@@ -72,8 +71,12 @@ void DigitsOnlyLineEdit::contextMenuEvent(QContextMenuEvent* event) {
 // only as many leading characters as the length limit leaves room for, and records the undo step.
 void DigitsOnlyLineEdit::PasteFirstLine() {
   QString text = QGuiApplication::clipboard()->text();
-  const qsizetype line_break = text.indexOf(QRegularExpression(QStringLiteral("[\\r\\n]")));
-  if (line_break >= 0) text.truncate(line_break);
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == QLatin1Char('\r') || text[i] == QLatin1Char('\n')) {
+      text.truncate(i);
+      break;
+    }
+  }
   if (!text.isEmpty() || hasSelectedText()) insert(text);
 }
 
