@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Sets up the machine, then builds and runs every test of the three builds: native (linux), with
-# sanitizers (asan) and cross-built for Windows under Wine (windows). Exits non-zero on any failure.
+# Sets up the machine, then builds and runs every test of the four builds: native (linux), with
+# sanitizers (asan), the fuzz targets of the core for a minute each (fuzz) and cross-built for
+# Windows under Wine (windows). Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 
-for preset in linux asan windows; do
+for preset in linux asan fuzz windows; do
   echo "== ${preset}"
   cmake --preset "$preset"
   cmake --build --preset "$preset"
