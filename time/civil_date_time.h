@@ -43,6 +43,19 @@ constexpr CivilDate CivilFromDays(std::int64_t days_since_1970) {
   return {year, month, day};
 }
 
+// Howard Hinnant's days_from_civil, the inverse of CivilFromDays: days since 1970-01-01 of a
+// proleptic Gregorian date.
+constexpr std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
+  const std::int64_t year_from_march = month <= 2 ? year - 1 : year;
+  const std::int64_t era = (year_from_march >= 0 ? year_from_march : year_from_march - 399) / 400;
+  const auto year_of_era = static_cast<unsigned>(year_from_march - era * 400);  // [0, 399]
+  const unsigned day_of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  // [0, 365]
+  const unsigned day_of_era =
+      year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;  // [0, 146096]
+  return era * 146097 + static_cast<std::int64_t>(day_of_era) - 719468;
+}
+
 // 1970-01-01 was a Thursday; the result is [0, 6] with 0 = Sunday.
 constexpr int WeekdayFromDays(std::int64_t days_since_1970) {
   const std::int64_t remainder = (days_since_1970 + 4) % 7;  // [-6, 6]
@@ -54,6 +67,8 @@ static_assert(CivilFromDays(0).year == 1970 && CivilFromDays(0).month == 1 &&
 static_assert(CivilFromDays(-25569).year == 1899 && CivilFromDays(-25569).month == 12 &&
               CivilFromDays(-25569).day == 30);
 static_assert(CivilFromDays(11016).month == 2 && CivilFromDays(11016).day == 29);  // 2000-02-29
+static_assert(DaysFromCivil(1970, 1, 1) == 0 && DaysFromCivil(1899, 12, 30) == -25569 &&
+              DaysFromCivil(2000, 2, 29) == 11016 && DaysFromCivil(2038, 1, 19) == 24855);
 static_assert(WeekdayFromDays(0) == 4 && WeekdayFromDays(-1) == 3 && WeekdayFromDays(-7) == 4);
 
 }  // namespace halvrenn

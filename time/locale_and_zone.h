@@ -2,7 +2,8 @@
 
 // The core's only contact with the operating system. Every call reads the system afresh, so a
 // change of zone or of the user's formats shows at the next conversion. One file per platform
-// implements it: locale_and_zone_win32.cpp and locale_and_zone_posix.cpp.
+// implements it: locale_and_zone_win32.cpp on Windows, locale_posix.cpp and zone_posix.cpp
+// elsewhere.
 
 #include <cstdint>
 #include <string>
@@ -16,11 +17,9 @@ namespace halvrenn::platform {
 // system cannot tell.
 std::int32_t ZoneBiasMinutes();
 
-// The date in the user's short-date format, UTF-8; empty when the platform cannot render it.
-std::string FormatShortDate(const CivilDateTime& when);
-
-// The time of day in the user's long time format (with seconds), UTF-8; empty on failure.
-std::string FormatLongTime(const CivilDateTime& when);
+// The date in the user's short-date format and, when `with_time`, one blank and the time of day
+// in the user's long time format (with seconds), UTF-8; empty when the platform cannot render it.
+std::string FormatDateTime(const CivilDateTime& when, bool with_time);
 
 // The user's decimal separator, UTF-8 (it need not be one byte).
 std::string DecimalSeparator();

@@ -46,19 +46,20 @@ std::int32_t ZoneBiasMinutes() {
   return static_cast<std::int32_t>(zone.Bias);
 }
 
-std::string FormatShortDate(const CivilDateTime& when) {
+std::string FormatDateTime(const CivilDateTime& when, bool with_time) {
   const SYSTEMTIME time = ToSystemTime(when);
-  return ReadNlsText([&](wchar_t* buffer, int size) {
+  std::string text = ReadNlsText([&](wchar_t* buffer, int size) {
     return GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, buffer, size,
                            nullptr);
   });
-}
-
-std::string FormatLongTime(const CivilDateTime& when) {
-  const SYSTEMTIME time = ToSystemTime(when);
-  return ReadNlsText([&](wchar_t* buffer, int size) {
+  if (text.empty() || !with_time) return text;
+  const std::string time_of_day = ReadNlsText([&](wchar_t* buffer, int size) {
     return GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &time, nullptr, buffer, size);
   });
+  if (time_of_day.empty()) return {};
+  text += ' ';
+  text += time_of_day;
+  return text;
 }
 
 std::string DecimalSeparator() {

@@ -47,6 +47,14 @@ std::optional<double> ReadNumber(std::string_view text, std::string_view decimal
   }
   if (integer_digits.empty() && fraction_digits.empty()) return std::nullopt;
 
+  // Up to 15 digits and no fraction, the value is exact in a double, so it is summed directly:
+  // the common case of a typed count skips the general reader.
+  if (fraction_digits.empty() && integer_digits.size() <= 15) {
+    double whole = 0.0;
+    for (const char digit : integer_digits) whole = whole * 10.0 + (digit - '0');
+    return negative ? -whole : whole;
+  }
+
   // from_chars in fixed format rounds correctly to the nearest double, whatever the locale.
   std::string plain(integer_digits.empty() ? std::string_view("0") : integer_digits);
   if (!fraction_digits.empty()) {

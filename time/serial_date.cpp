@@ -54,13 +54,9 @@ std::optional<CivilDateTime> SplitSerialDate(SerialDate value) {
 std::string FormatGeneralDate(SerialDate value) {
   const std::optional<CivilDateTime> civil = SplitSerialDate(value);
   if (!civil) return std::string(kInvalidText);
-  std::string text = platform::FormatShortDate(*civil);
+  const bool midnight = civil->hour == 0 && civil->minute == 0 && civil->second == 0;
+  std::string text = platform::FormatDateTime(*civil, !midnight);
   if (text.empty()) return std::string(kInvalidText);
-  if (civil->hour == 0 && civil->minute == 0 && civil->second == 0) return text;
-  const std::string time = platform::FormatLongTime(*civil);
-  if (time.empty()) return std::string(kInvalidText);
-  text += ' ';
-  text += time;
   return text;
 }
 
