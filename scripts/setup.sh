@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libx11-dev
-  libgtest-dev googletest
+  libgtest-dev googletest libbenchmark-dev
+  clang clang-tidy libclang-rt-14-dev
   g++-mingw-w64-x86-64 wine64
   locales tzdata
   xvfb xauth xdotool imagemagick fonts-wine
