@@ -33,7 +33,7 @@ for run in "${runs[@]}"; do
     environment=(env "TZ=$zone" "LC_ALL=$locale")
   fi
   "${environment[@]}" "$benchmark" --benchmark_repetitions="$repetitions" \
-    --benchmark_report_aggregates_only=true 2>/dev/null |
+    --benchmark_report_aggregates_only=true |
     awk -v zone="${zone/#-/(unset)}" -v locale="$locale" '
       $1 ~ /_median$/ {
         name = $1; sub(/_median$/, "", name)

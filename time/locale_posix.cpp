@@ -100,8 +100,8 @@ std::string RenderWithStrftime(const std::string& pattern, const CivilDateTime& 
 }
 
 // The user's date and time patterns, adapted by AdaptPattern and compiled, kept while LC_TIME
-// names the same locale and gives the same raw patterns: adapting and compiling cost more than
-// rendering, and the check is three string compares.
+// names the same locale and gives the same raw patterns and AM/PM texts: adapting and compiling
+// cost more than rendering, and the check is a few string compares.
 class LocalePatterns {
  public:
   // The date, and unless `with_time` is false one blank and the time; empty on failure.
@@ -121,32 +121,52 @@ class LocalePatterns {
   static constexpr const char* kIsoDate = "%Y-%m-%d";
   static constexpr const char* kIsoTime = "%H:%M:%S";
 
-  void Refresh() {
+  // What the patterns are made from, as the C library gives it now.
+  struct Source {
+    const char* locale_name;
+    bool plain_c;
+    std::array<const char*, 5> texts;  // D_FMT, T_FMT, AM_STR, PM_STR, T_FMT_AMPM
+  };
+
+  static Source ReadSource() {
     const char* locale_name = std::setlocale(LC_TIME, nullptr);
     const bool plain_c = IsPlainCLocale(locale_name);
-    const char* raw_date = plain_c ? kIsoDate : nl_langinfo(D_FMT);
-    const char* raw_time = plain_c ? kIsoTime : nl_langinfo(T_FMT);
-    if (valid_ && locale_name_ == locale_name && raw_date_ == raw_date && raw_time_ == raw_time) {
-      return;
+    return {locale_name,
+            plain_c,
+            {plain_c ? kIsoDate : nl_langinfo(D_FMT), plain_c ? kIsoTime : nl_langinfo(T_FMT),
+             nl_langinfo(AM_STR), nl_langinfo(PM_STR), nl_langinfo(T_FMT_AMPM)}};
+  }
+
+  bool IsCurrent(const Source& source) const {
+    if (!valid_ || source.locale_name == nullptr || locale_name_ != source.locale_name) {
+      return false;
     }
-    valid_ = locale_name != nullptr;
-    locale_name_ = locale_name != nullptr ? locale_name : "";
-    raw_date_ = raw_date;
-    raw_time_ = raw_time;
+    for (std::size_t i = 0; i < source.texts.size(); ++i) {
+      if (texts_[i] != source.texts[i]) return false;
+    }
+    return true;
+  }
+
+  void Refresh() {
+    const Source source = ReadSource();
+    if (IsCurrent(source)) return;
+    valid_ = false;
+    locale_name_ = source.locale_name != nullptr ? source.locale_name : "";
+    for (std::size_t i = 0; i < source.texts.size(); ++i) texts_[i] = source.texts[i];
     // A locale without a pattern falls back to ISO 8601 too.
-    date_pattern_ = plain_c ? raw_date_ : AdaptPattern(raw_date_);
+    date_pattern_ = source.plain_c ? texts_[0] : AdaptPattern(texts_[0]);
     if (date_pattern_.empty()) date_pattern_ = kIsoDate;
-    time_pattern_ = plain_c ? raw_time_ : AdaptPattern(raw_time_);
+    time_pattern_ = source.plain_c ? texts_[1] : AdaptPattern(texts_[1]);
     if (time_pattern_.empty()) time_pattern_ = kIsoTime;
-    const AmPmText am_pm{nl_langinfo(AM_STR), nl_langinfo(PM_STR), nl_langinfo(T_FMT_AMPM)};
+    const AmPmText am_pm{texts_[2], texts_[3], texts_[4]};
     compiled_date_ = StrftimePattern::Compile(date_pattern_, am_pm);
     compiled_date_and_time_ = StrftimePattern::Compile(date_pattern_ + ' ' + time_pattern_, am_pm);
+    valid_ = source.locale_name != nullptr;
   }
 
   bool valid_ = false;
   std::string locale_name_;
-  std::string raw_date_;
-  std::string raw_time_;
+  std::array<std::string, 5> texts_;
   std::string date_pattern_;
   std::string time_pattern_;
   std::optional<StrftimePattern> compiled_date_;

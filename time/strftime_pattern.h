@@ -24,7 +24,7 @@ struct AmPmText {
 
 class StrftimePattern {
  public:
-  // Reads %Y %m %d %e %H %I %M %S %p %T %R %r %D %F %n %t %% and plain text; nothing when the
+  // Reads %Y %m %d %e %H %I %M %S %p %T %R %r %F %n %t %% and plain text; nothing when the
   // pattern holds any other conversion, so that strftime must render it.
   static std::optional<StrftimePattern> Compile(std::string_view pattern, const AmPmText& am_pm);
 

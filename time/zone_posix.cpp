@@ -2,23 +2,28 @@
 //
 // glibc itself re-reads its zone only when the text of TZ changes, or, with TZ unset, when
 // /etc/localtime resolves to another file or the file changed: tzset() stat()s it every time,
-// a system call that costs more than the rest of a conversion. Here the same two conditions are
-// checked more cheaply: the text of TZ is compared in memory, and /etc/localtime is watched with
-// inotify, so that a call costs one read() of the watch instead of tzset()'s stat(), and the
-// offsets are worked out again only after a change. Without inotify every call does it all.
+// a system call that costs more than the rest of a conversion. Here the same conditions are
+// checked more cheaply: the text of TZ is compared in memory, and the path of /etc/localtime is
+// watched with inotify, so that a call costs one read() of the watch instead of tzset()'s stat(),
+// and the offsets are worked out again only after a change. Without inotify every call does it
+// all. One change inotify cannot see: a file system mounted over a part of the path.
 
+#include <pthread.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -28,6 +33,7 @@ namespace halvrenn::platform {
 namespace {
 
 constexpr const char* kLocaltimePath = "/etc/localtime";
+constexpr std::int64_t kSecondsPerDay = 86400;
 
 // Seconds east of Greenwich that the zone keeps at `instant`, or nothing when it cannot tell.
 std::optional<long> OffsetAt(std::int64_t instant) {
@@ -37,11 +43,37 @@ std::optional<long> OffsetAt(std::int64_t instant) {
   return local.tm_gmtoff;
 }
 
-std::int64_t CurrentYear() {
-  constexpr std::int64_t kSecondsPerDay = 86400;
-  const std::int64_t now = std::time(nullptr);
-  const std::int64_t today = now / kSecondsPerDay - (now % kSecondsPerDay < 0 ? 1 : 0);
-  return CivilFromDays(today).year;
+// The local year of `now`, and the span of instants [begins, ends) that surely lie in it: its
+// edges are local midnights, placed by the offsets the zone keeps around them and shrunk by the
+// difference where those are unsure, so that the span never reaches into another year.
+struct LocalYear {
+  std::int64_t year = 0;
+  std::int64_t begins = 0;
+  std::int64_t ends = 0;
+};
+
+std::optional<LocalYear> LocalYearAt(std::int64_t now) {
+  const std::optional<long> offset_now = OffsetAt(now);
+  if (!offset_now) return std::nullopt;
+  const std::int64_t local_now = now + *offset_now;
+  const std::int64_t local_day =
+      local_now / kSecondsPerDay - (local_now % kSecondsPerDay < 0 ? 1 : 0);
+  LocalYear local{CivilFromDays(local_day).year};
+  // A local midnight as a Greenwich instant: the offset in force there may differ from now's.
+  const auto edge = [&](std::int64_t year, bool earliest) -> std::optional<std::int64_t> {
+    const std::int64_t midnight = DaysFromCivil(year, 1, 1) * kSecondsPerDay;
+    const std::optional<long> offset_there = OffsetAt(midnight - *offset_now);
+    if (!offset_there) return std::nullopt;
+    const long offset =
+        earliest ? std::max(*offset_now, *offset_there) : std::min(*offset_now, *offset_there);
+    return midnight - offset;
+  };
+  const std::optional<std::int64_t> begins = edge(local.year, false);
+  const std::optional<std::int64_t> ends = edge(local.year + 1, true);
+  if (!begins || !ends) return std::nullopt;
+  local.begins = *begins;
+  local.ends = *ends;
+  return local;
 }
 
 // The base offset is the smaller of the offsets the zone keeps in mid-January and mid-July of
@@ -50,7 +82,6 @@ std::int64_t CurrentYear() {
 // which puts Dublin's standard time an hour east of Greenwich. The two instants are noon at
 // Greenwich on the 15th, a day's margin from any month's edge in every zone.
 std::int32_t BiasMinutesInYear(std::int64_t year) {
-  constexpr std::int64_t kSecondsPerDay = 86400;
   const std::optional<long> january = OffsetAt(DaysFromCivil(year, 1, 15) * kSecondsPerDay + 43200);
   const std::optional<long> july = OffsetAt(DaysFromCivil(year, 7, 15) * kSecondsPerDay + 43200);
   if (!january || !july) return 0;
@@ -58,12 +89,23 @@ std::int32_t BiasMinutesInYear(std::int64_t year) {
   return static_cast<std::int32_t>(-std::min(*january, *july) / 60);
 }
 
-// Tells whether /etc/localtime may have changed since it was armed: a watch on the directory of
-// every link on the way to the zone file, for that link's name, and one on the file itself.
-// Any doubt (no inotify, a full queue, a failed read) counts as a change.
+// Counts the forks of the process: a child shares its parent's inotify queue, and must not read
+// the parent's events, so it watches afresh.
+std::atomic<unsigned> fork_generation{0};
+void CountFork() { fork_generation.fetch_add(1, std::memory_order_relaxed); }
+
+// Tells whether /etc/localtime may have changed since it was armed. The path is resolved one
+// component at a time, as the kernel does, and every directory on the way is watched for the
+// name of the next component; a link found on the way sends the walk along its target. The zone
+// file at the end is watched itself. So re-pointing a link, renaming or replacing a directory on
+// the way, or writing the file all show. Any doubt (no inotify, a full queue, a failed read)
+// counts as a change.
 class LocaltimeWatch {
  public:
-  LocaltimeWatch() = default;
+  LocaltimeWatch() {
+    // Once per process: the handler only counts.
+    [[maybe_unused]] static const int kForkCounted = pthread_atfork(nullptr, nullptr, CountFork);
+  }
   LocaltimeWatch(const LocaltimeWatch&) = delete;
   LocaltimeWatch& operator=(const LocaltimeWatch&) = delete;
   ~LocaltimeWatch() { Close(); }
@@ -73,34 +115,49 @@ class LocaltimeWatch {
     Close();
     descriptor_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (descriptor_ < 0) return false;
-    // Follow the chain of links by hand, so that re-pointing any of them is seen (stat() in
-    // tzset follows them all). Links are relative to their own directory.
-    std::string path = kLocaltimePath;
-    for (int links = 0; links < 16; ++links) {
-      const std::size_t slash = path.rfind('/');
-      const std::string directory = slash == 0 ? "/" : path.substr(0, slash);
-      if (!WatchEntry(directory, path.substr(slash + 1))) return Fail();
+    generation_ = fork_generation.load(std::memory_order_relaxed);
+    std::deque<std::string> pending = Components(kLocaltimePath);
+    std::string directory = "/";  // resolved so far, free of links
+    int links = 0;
+    while (!pending.empty()) {
+      const std::string name = std::move(pending.front());
+      pending.pop_front();
+      if (name == ".") continue;
+      if (name == "..") {
+        directory = Parent(directory);
+        continue;
+      }
+      if (!WatchEntry(directory, name)) return Fail();
+      const std::string path = Join(directory, name);
       std::array<char, PATH_MAX> target{};
       const ssize_t length = readlink(path.c_str(), target.data(), target.size() - 1);
-      if (length < 0) {
-        // Missing: glibc keeps Greenwich, and the entry's watch reports it coming back.
-        if (errno == ENOENT) return true;
-        if (errno != EINVAL) return Fail();  // EINVAL: not a link, the zone file itself
+      if (length >= 0) {
+        if (++links > 40) return Fail();  // a loop of links, as the kernel counts them
+        const std::string_view link(target.data(), static_cast<std::size_t>(length));
+        std::deque<std::string> rest = Components(link);
+        rest.insert(rest.end(), pending.begin(), pending.end());
+        pending = std::move(rest);
+        if (link.starts_with('/')) directory.assign(1, '/');  // not = "/": GCC 12 warns wrongly
+        continue;
+      }
+      // Missing: glibc keeps Greenwich, and the watch on its directory reports it coming back.
+      if (errno == ENOENT || errno == ENOTDIR) return true;
+      if (errno != EINVAL) return Fail();  // EINVAL: not a link
+      if (pending.empty()) {
         constexpr std::uint32_t kFileChanges =
             IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_DELETE_SELF | IN_MOVE_SELF;
         return inotify_add_watch(descriptor_, path.c_str(), kFileChanges) >= 0 || Fail();
       }
-      std::string next(target.data(), static_cast<std::size_t>(length));
-      if (!next.starts_with('/')) next.insert(0, directory + '/');
-      path = std::move(next);
+      directory = path;
     }
-    return Fail();  // a loop of links
+    return Fail();  // the path ended in a directory
   }
 
   // Whether anything watched changed since Arm(). Reads the pending events, so that a change is
   // reported once; the caller arms again before it reads the zone.
   bool Changed() {
     if (descriptor_ < 0) return true;
+    if (generation_ != fork_generation.load(std::memory_order_relaxed)) return true;
     alignas(inotify_event) std::array<char, 4096> events{};
     bool changed = false;
     for (;;) {
@@ -122,6 +179,30 @@ class LocaltimeWatch {
     int watch;
     std::string name;
   };
+
+  static std::deque<std::string> Components(std::string_view path) {
+    std::deque<std::string> components;
+    while (!path.empty()) {
+      const std::size_t slash = path.find('/');
+      const std::string_view component = path.substr(0, slash);
+      if (!component.empty()) components.emplace_back(component);
+      if (slash == std::string_view::npos) break;
+      path.remove_prefix(slash + 1);
+    }
+    return components;
+  }
+
+  static std::string Join(const std::string& directory, const std::string& name) {
+    std::string path = directory;
+    if (path != "/") path += '/';
+    path += name;
+    return path;
+  }
+
+  static std::string Parent(const std::string& directory) {
+    const std::size_t slash = directory.rfind('/');
+    return slash == 0 || slash == std::string::npos ? "/" : directory.substr(0, slash);
+  }
 
   bool WatchEntry(const std::string& directory, const std::string& name) {
     constexpr std::uint32_t kEntryChanges =
@@ -159,6 +240,7 @@ class LocaltimeWatch {
   }
 
   int descriptor_ = -1;
+  unsigned generation_ = 0;
   std::vector<Entry> entries_;
 };
 
@@ -166,7 +248,7 @@ class LocaltimeWatch {
 struct ZoneReading {
   bool valid = false;
   std::optional<std::string> tz;  // the text of TZ; nothing when it was unset
-  std::int64_t year = 0;
+  LocalYear year;
   std::int32_t bias_minutes = 0;
 };
 
@@ -177,20 +259,24 @@ std::int32_t ZoneBiasMinutes() {
   thread_local ZoneReading last;
 
   const char* tz = std::getenv("TZ");
-  const std::int64_t year = CurrentYear();
+  const std::int64_t now = std::time(nullptr);
   // With TZ set, glibc never reads /etc/localtime; with TZ unset, the watch tells.
   const bool file_may_have_changed = tz == nullptr && localtime_watch.Changed();
   const bool same_tz = tz != nullptr ? last.tz && *last.tz == tz : !last.tz;
-  if (last.valid && same_tz && last.year == year && !file_may_have_changed) {
-    return last.bias_minutes;
-  }
+  const bool same_year = last.year.begins <= now && now < last.year.ends;
+  if (last.valid && same_tz && same_year && !file_may_have_changed) return last.bias_minutes;
 
-  // Armed before the zone is read, so that a change while it is read shows at the next call.
-  last.valid = tz != nullptr || localtime_watch.Arm();
+  // Invalid until it is complete, so that an exception leaves nothing half-updated. Armed
+  // before the zone is read, so that a change while it is read shows at the next call.
+  last.valid = false;
+  const bool watched = tz != nullptr || localtime_watch.Arm();
   tzset();  // re-reads TZ, or /etc/localtime when TZ is unset and the file changed
+  const std::optional<LocalYear> year = LocalYearAt(now);
+  if (!year) return 0;
   last.tz = tz != nullptr ? std::optional<std::string>(tz) : std::nullopt;
-  last.year = year;
-  last.bias_minutes = BiasMinutesInYear(year);
+  last.year = *year;
+  last.bias_minutes = BiasMinutesInYear(year->year);
+  last.valid = watched;
   return last.bias_minutes;
 }
 

@@ -6,11 +6,13 @@
 set -eu
 etc=$(mktemp -d)
 trap 'rm -rf "$etc"' EXIT
-# The dynamic loader of the program reads its cache from /etc.
+# The dynamic loader of the program reads its cache from /etc. The mark tells the program that
+# this /etc is its own to change.
 [ -f /etc/ld.so.cache ] && cp /etc/ld.so.cache "$etc/"
+touch "$etc/halvrenn-private-etc"
 if ! unshare --mount true 2>/dev/null; then
   echo "no mount namespace here (not root?): skipped"
   exit 77
 fi
-HALVRENN_PRIVATE_ETC=1 unshare --mount sh -c 'mount --bind "$1" /etc && shift && exec "$@"' \
+unshare --mount sh -c 'mount --bind "$1" /etc && shift && exec "$@"' \
   sh "$etc" "$@"
