@@ -141,8 +141,10 @@ class LocalePatterns {
     if (!valid_ || source.locale_name == nullptr || locale_name_ != source.locale_name) {
       return false;
     }
+    // glibc never unloads the data of a locale that setlocale loaded, so a text at the address
+    // seen before is the text seen before; only a new address needs comparing.
     for (std::size_t i = 0; i < source.texts.size(); ++i) {
-      if (texts_[i] != source.texts[i]) return false;
+      if (addresses_[i] != source.texts[i] && texts_[i] != source.texts[i]) return false;
     }
     return true;
   }
@@ -152,6 +154,7 @@ class LocalePatterns {
     if (IsCurrent(source)) return;
     valid_ = false;
     locale_name_ = source.locale_name != nullptr ? source.locale_name : "";
+    addresses_ = source.texts;
     for (std::size_t i = 0; i < source.texts.size(); ++i) texts_[i] = source.texts[i];
     // A locale without a pattern falls back to ISO 8601 too.
     date_pattern_ = source.plain_c ? texts_[0] : AdaptPattern(texts_[0]);
@@ -166,6 +169,7 @@ class LocalePatterns {
 
   bool valid_ = false;
   std::string locale_name_;
+  std::array<const char*, 5> addresses_{};
   std::array<std::string, 5> texts_;
   std::string date_pattern_;
   std::string time_pattern_;

@@ -1,6 +1,7 @@
 #include "strftime_pattern.h"
 
 #include <algorithm>
+#include <array>
 
 namespace halvrenn {
 
@@ -113,11 +114,22 @@ bool StrftimePattern::Read(std::string_view pattern, const AmPmText& am_pm, int 
 
 bool StrftimePattern::AppendTo(std::string& text, const CivilDateTime& when) const {
   if (when.year < 1000 || when.year > 9999) return false;
-  // Written through a pointer into room made beforehand: appending character by character
-  // costs more than all the arithmetic.
+  // Written through a pointer, on the stack when it fits: appending character by character, or
+  // growing the string first, costs more than all the arithmetic.
+  std::array<char, 128> buffer;  // NOLINT(cppcoreguidelines-pro-type-member-init): written below
+  if (longest_text_ <= buffer.size()) {
+    const char* end = Write(buffer.data(), when);
+    text.append(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
+    return true;
+  }
   const std::size_t start = text.size();
   text.resize(start + longest_text_);
-  char* out = text.data() + start;
+  const char* end = Write(text.data() + start, when);
+  text.resize(static_cast<std::size_t>(end - text.data()));
+  return true;
+}
+
+char* StrftimePattern::Write(char* out, const CivilDateTime& when) const {
   const auto two_digits = [&out](int value, char pad) {  // value in [0, 99]
     *out++ = value < 10 ? pad : static_cast<char>('0' + value / 10);
     *out++ = static_cast<char>('0' + value % 10);
@@ -160,8 +172,7 @@ bool StrftimePattern::AppendTo(std::string& text, const CivilDateTime& when) con
         break;
     }
   }
-  text.resize(static_cast<std::size_t>(out - text.data()));
-  return true;
+  return out;
 }
 
 }  // namespace halvrenn

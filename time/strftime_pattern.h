@@ -52,6 +52,8 @@ class StrftimePattern {
   };
 
   bool Read(std::string_view pattern, const AmPmText& am_pm, int depth);
+  // Writes the text of `when` from `out` on, at most longest_text_ characters; returns its end.
+  char* Write(char* out, const CivilDateTime& when) const;
   void AddText(std::string_view text);
 
   std::vector<Piece> pieces_;
