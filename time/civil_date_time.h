@@ -17,6 +17,14 @@ struct CivilDateTime {
   friend bool operator==(const CivilDateTime&, const CivilDateTime&) = default;
 };
 
+inline constexpr std::int64_t kSecondsPerDay = 86400;
+
+// The day that holds a count of seconds since 1970-01-01 00:00:00: division rounded down, so that
+// the second before the epoch lies on day -1.
+constexpr std::int64_t DayOfSeconds(std::int64_t seconds_since_1970) {
+  return seconds_since_1970 / kSecondsPerDay - (seconds_since_1970 % kSecondsPerDay < 0 ? 1 : 0);
+}
+
 struct CivilDate {
   std::int64_t year;
   unsigned month;  // [1, 12]
@@ -69,6 +77,8 @@ static_assert(CivilFromDays(-25569).year == 1899 && CivilFromDays(-25569).month 
 static_assert(CivilFromDays(11016).month == 2 && CivilFromDays(11016).day == 29);  // 2000-02-29
 static_assert(DaysFromCivil(1970, 1, 1) == 0 && DaysFromCivil(1899, 12, 30) == -25569 &&
               DaysFromCivil(2000, 2, 29) == 11016 && DaysFromCivil(2038, 1, 19) == 24855);
+static_assert(DayOfSeconds(0) == 0 && DayOfSeconds(-1) == -1 && DayOfSeconds(86399) == 0 &&
+              DayOfSeconds(-86400) == -1 && DayOfSeconds(-86401) == -2);
 static_assert(WeekdayFromDays(0) == 4 && WeekdayFromDays(-1) == 3 && WeekdayFromDays(-7) == 4);
 
 }  // namespace halvrenn

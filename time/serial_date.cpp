@@ -9,8 +9,6 @@
 namespace halvrenn {
 namespace {
 
-constexpr std::int64_t kSecondsPerDay = 86400;
-
 // Serial days of 0001-01-01 and of 10000-01-01: the years every platform renderer accepts.
 // Seconds in that span stay far inside the 2^53 that a double holds exactly.
 constexpr double kFirstRenderableSecond = -693593.0 * kSecondsPerDay;

@@ -33,7 +33,6 @@ namespace halvrenn::platform {
 namespace {
 
 constexpr const char* kLocaltimePath = "/etc/localtime";
-constexpr std::int64_t kSecondsPerDay = 86400;
 
 // Seconds east of Greenwich that the zone keeps at `instant`, or nothing when it cannot tell.
 std::optional<long> OffsetAt(std::int64_t instant) {
@@ -56,8 +55,7 @@ std::optional<LocalYear> LocalYearAt(std::int64_t now) {
   const std::optional<long> offset_now = OffsetAt(now);
   if (!offset_now) return std::nullopt;
   const std::int64_t local_now = now + *offset_now;
-  const std::int64_t local_day =
-      local_now / kSecondsPerDay - (local_now % kSecondsPerDay < 0 ? 1 : 0);
+  const std::int64_t local_day = DayOfSeconds(local_now);
   LocalYear local{CivilFromDays(local_day).year};
   // A local midnight as a Greenwich instant: the offset in force there may differ from now's.
   const auto edge = [&](std::int64_t year, bool earliest) -> std::optional<std::int64_t> {
