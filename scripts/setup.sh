@@ -9,8 +9,9 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   clang clang-tidy libclang-rt-14-dev
   g++-mingw-w64-x86-64 wine64
-  locales tzdata
-  xvfb xauth xdotool imagemagick fonts-wine
+  locales locales-all tzdata libhowardhinnant-date-dev unicode-cldr-core
+  mawk gawk
+  xvfb xauth xdotool xclip imagemagick fonts-wine
   desktop-file-utils appstream dpkg-dev file
 )
 
@@ -32,8 +33,10 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # A locale that is not generated silently falls back to C, so generate every one the tests use.
+# The list is read once: grep -q ending a pipe early would fail it under pipefail.
+available_locales=$(locale -a 2>/dev/null)
 for locale in en_US de_DE el_GR ko_KR en_GB; do
-  if ! locale -a 2>/dev/null | grep -qx "${locale}.utf8"; then
+  if ! grep -qx "${locale}.utf8" <<<"$available_locales"; then
     echo "Generating the locale ${locale}.UTF-8"
     as_root localedef -i "$locale" -f UTF-8 "${locale}.UTF-8"
   fi

@@ -29,24 +29,37 @@ std::string_view TakeDigits(std::string_view& text) {
   return digits;
 }
 
-// The one reader behind all three conversions, so that they cannot disagree.
-std::optional<double> ReadNumber(std::string_view text, std::string_view decimal_separator) {
-  std::string_view rest = TrimBlanks(text);
+// A number as written: its sign and its digits before and after the decimal separator.
+struct WrittenNumber {
   bool negative = false;
+  std::string_view integer_digits;
+  std::string_view fraction_digits;
+};
+
+// The one reader behind all three conversions, so that they cannot disagree on what a number is.
+std::optional<WrittenNumber> SplitNumber(std::string_view text,
+                                         std::string_view decimal_separator) {
+  std::string_view rest = TrimBlanks(text);
+  WrittenNumber number;
   if (!rest.empty() && (rest.front() == '+' || rest.front() == '-')) {
-    negative = rest.front() == '-';
+    number.negative = rest.front() == '-';
     rest.remove_prefix(1);
   }
-  const std::string_view integer_digits = TakeDigits(rest);
-  std::string_view fraction_digits;
+  number.integer_digits = TakeDigits(rest);
   if (!rest.empty()) {
     if (decimal_separator.empty() || !rest.starts_with(decimal_separator)) return std::nullopt;
     rest.remove_prefix(decimal_separator.size());
-    fraction_digits = TakeDigits(rest);
-    if (fraction_digits.empty() || !rest.empty()) return std::nullopt;
+    number.fraction_digits = TakeDigits(rest);
+    if (number.fraction_digits.empty() || !rest.empty()) return std::nullopt;
   }
-  if (integer_digits.empty() && fraction_digits.empty()) return std::nullopt;
+  if (number.integer_digits.empty() && number.fraction_digits.empty()) return std::nullopt;
+  return number;
+}
 
+std::optional<double> ToDouble(const WrittenNumber& number) {
+  const std::string_view integer_digits = number.integer_digits;
+  const std::string_view fraction_digits = number.fraction_digits;
+  const bool negative = number.negative;
   // Up to 15 digits and no fraction, the value is exact in a double, so it is summed directly:
   // the common case of a typed count skips the general reader.
   if (fraction_digits.empty() && integer_digits.size() <= 15) {
@@ -74,6 +87,34 @@ std::optional<double> ReadNumber(std::string_view text, std::string_view decimal
   return negative ? -value : value;
 }
 
+std::optional<double> ReadNumber(std::string_view text, std::string_view decimal_separator) {
+  const std::optional<WrittenNumber> number = SplitNumber(text, decimal_separator);
+  return number ? ToDouble(*number) : std::nullopt;
+}
+
+// The written value rounded to an integer, a half to the even neighbour, from its digits: the
+// nearest double may already have rounded ("2.50000000000000001" is 2.5 as a double, but the
+// number lies above the half and rounds to 3). Nothing when it leaves 32 bits.
+std::optional<std::int32_t> RoundWrittenNumber(const WrittenNumber& number) {
+  std::string_view integer_digits = number.integer_digits;
+  while (!integer_digits.empty() && integer_digits.front() == '0') integer_digits.remove_prefix(1);
+  if (integer_digits.size() > 10) return std::nullopt;  // surely beyond 32 bits
+  std::int64_t magnitude = 0;                           // [0, 9999999999]
+  for (const char digit : integer_digits) magnitude = magnitude * 10 + (digit - '0');
+  const std::string_view fraction = number.fraction_digits;
+  if (!fraction.empty() && fraction.front() >= '5') {
+    const bool above_half =
+        fraction.front() > '5' || fraction.find_first_not_of('0', 1) != std::string_view::npos;
+    if (above_half || magnitude % 2 == 1) ++magnitude;
+  }
+  const std::int64_t value = number.negative ? -magnitude : magnitude;
+  if (value < std::numeric_limits<std::int32_t>::min() ||
+      value > std::numeric_limits<std::int32_t>::max()) {
+    return std::nullopt;
+  }
+  return static_cast<std::int32_t>(value);
+}
+
 std::optional<double> ReadNumberInUserLocale(std::string_view text) {
   return ReadNumber(text, platform::DecimalSeparator());
 }
@@ -86,6 +127,12 @@ double TextToDouble(std::string_view text) {
   return ReadNumberInUserLocale(text).value_or(std::numeric_limits<double>::quiet_NaN());
 }
 
-std::int32_t TextToInt32(std::string_view text) { return DoubleToInt32(TextToDouble(text)); }
+std::int32_t TextToInt32(std::string_view text) {
+  const std::optional<WrittenNumber> number = SplitNumber(text, platform::DecimalSeparator());
+  if (!number || !ToDouble(*number)) throw OverflowError();  // not a number at all
+  const std::optional<std::int32_t> rounded = RoundWrittenNumber(*number);
+  if (!rounded) throw OverflowError();
+  return *rounded;
+}
 
 }  // namespace halvrenn

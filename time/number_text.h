@@ -17,8 +17,10 @@ bool IsNumericText(std::string_view text);
 // The double nearest to the number. NaN for a text that IsNumericText rejects.
 double TextToDouble(std::string_view text);
 
-// TextToDouble's value rounded to the nearest integer, a half to the even neighbour, exactly as
-// DoubleToInt32 rounds it. OverflowError outside 32 bits, and for a text IsNumericText rejects.
+// The written number rounded to the nearest integer, a half to the even neighbour, once: from its
+// digits, not from TextToDouble's already rounded value, so "2.50000000000000001" gives 3 where
+// the double 2.5 would give 2. OverflowError outside 32 bits, and for a text IsNumericText
+// rejects.
 std::int32_t TextToInt32(std::string_view text);
 
 }  // namespace halvrenn

@@ -114,6 +114,15 @@ TEST(NumericText, ToInt32RoundsHalfToEvenAndOverflowsOutside32Bits) {
       {"2147483647.4", 2147483647},
       {"2147483647.5", std::nullopt},
       {"-0", 0},
+      // The written value is rounded once, though its nearest double is the half itself.
+      {"2.50000000000000001", 3},
+      {"-2.50000000000000001", -3},
+      {"3.49999999999999999", 3},
+      {"2147483646.50000000001", 2147483647},
+      {"2147483647.49999999999", 2147483647},
+      {"-2147483648.49999999999", -2147483647 - 1},
+      {"-2147483648.50000000001", std::nullopt},
+      {"0000000000002147483647.0", 2147483647},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
