@@ -68,8 +68,13 @@ std::string Form1Widget::ReadText1() const {
   return field(Form1Control::Text1)->text().toStdString();
 }
 
+// setText leaves the cursor at the end, and a line edit scrolls to its cursor: the cursor goes
+// back to the start so that a text too wide for the field shows its start, as in the Windows edit
+// control.
 void Form1Widget::WriteField(Form1Control control, const std::string& text) {
-  field(control)->setText(QString::fromStdString(text));
+  QLineEdit* output = field(control);
+  output->setText(QString::fromStdString(text));
+  output->setCursorPosition(0);
 }
 
 void Form1Widget::WriteText2(const std::string& text) { WriteField(Form1Control::Text2, text); }

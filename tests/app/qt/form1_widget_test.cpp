@@ -8,11 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QDropEvent>
+#include <QFont>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTest>
 #include <clocale>
 #include <cstdlib>
@@ -43,6 +46,10 @@ class Form1WidgetTest : public ::testing::Test {
   void Type(const QString& keys) { QTest::keyClicks(text(Form1Control::Text1), keys); }
   void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::keyClick(text(Form1Control::Text1), key, modifiers);
+  }
+  // The point just past the end of Text1's text, where a drop or a middle-click inserts.
+  QPoint EndOfText1() const {
+    return {text(Form1Control::Text1)->width() - 3, text(Form1Control::Text1)->height() / 2};
   }
   void PasteOverAll(const QString& clipboard) {
     QGuiApplication::clipboard()->setText(clipboard);
@@ -205,6 +212,89 @@ TEST_F(Form1WidgetTest, PasteStopsAtTheFirstLineBreak) {
   QGuiApplication::clipboard()->setText(QStringLiteral("\n123"));
   Key(Qt::Key_Insert, Qt::ShiftModifier);
   EXPECT_EQ(Text(Form1Control::Text1), "86400");
+}
+
+// Ctrl held with a keypad key still carries the key's character, which must not get in either.
+TEST_F(Form1WidgetTest, KeypadNonDigitsAreRefusedWhateverModifierIsHeld) {
+  Type(QStringLiteral("25569"));
+  for (const char key : {'+', '-', '.', '*', '/'}) {
+    for (const Qt::KeyboardModifiers modifiers :
+         {Qt::KeyboardModifiers(Qt::KeypadModifier), Qt::ControlModifier | Qt::KeypadModifier,
+          Qt::ControlModifier | Qt::ShiftModifier | Qt::KeypadModifier}) {
+      QTest::keyClick(text(Form1Control::Text1), key, modifiers);
+    }
+  }
+  EXPECT_EQ(Text(Form1Control::Text1), "25569");
+  ExpectOutputsFor(25569);
+}
+
+// Every way of pasting cuts alike: the first line, then as much of it as fits in ten characters.
+const struct {
+  const char* typed;
+  const char* pasted;
+  const char* result;
+} kPastesAtTheEnd[] = {
+    {"", "86400\n", "86400"},
+    {"", "12a\r\n3", "12a"},
+    {"25569", "123456789\n", "2556912345"},
+    {"86400", "\n123", "86400"},
+};
+
+// Text dropped onto Text1 is a paste at the drop point.
+TEST_F(Form1WidgetTest, DroppedTextIsPasted) {
+  for (const auto& drop : kPastesAtTheEnd) {
+    SCOPED_TRACE(::testing::PrintToString(std::string(drop.pasted)));
+    PasteOverAll(QString::fromLatin1(drop.typed));
+    QMimeData data;
+    data.setText(QString::fromLatin1(drop.pasted));
+    QDragEnterEvent enter(EndOfText1(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(text(Form1Control::Text1), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop_event(EndOfText1(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(text(Form1Control::Text1), &drop_event);
+    EXPECT_TRUE(drop_event.isAccepted());
+    EXPECT_EQ(Text(Form1Control::Text1), drop.result);
+  }
+  ExpectOutputsFor(86400);
+}
+
+// A middle-click pastes the selection at the click. Only platforms with a selection have it: the
+// offscreen one has none, so a run on X (Xvfb) covers this.
+TEST_F(Form1WidgetTest, MiddleClickPastesTheSelection) {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (!clipboard->supportsSelection()) GTEST_SKIP() << "no selection on this platform";
+  for (const auto& paste : kPastesAtTheEnd) {
+    SCOPED_TRACE(::testing::PrintToString(std::string(paste.pasted)));
+    PasteOverAll(QString::fromLatin1(paste.typed));
+    clipboard->setText(QString::fromLatin1(paste.pasted), QClipboard::Selection);
+    QTest::mouseClick(text(Form1Control::Text1), Qt::MiddleButton, Qt::NoModifier, EndOfText1());
+    EXPECT_EQ(Text(Form1Control::Text1), paste.result);
+  }
+  ExpectOutputsFor(86400);
+}
+
+// Like the Windows edit control, an output shows the start of a text too wide for it; a large
+// font makes every text too wide, whatever the locale. 2147483647 overflows the daylight output,
+// which the dispatch then writes.
+TEST_F(Form1WidgetTest, OutputsShowTheStartOfATextTooWideForThem) {
+  const Form1Control outputs[] = {Form1Control::Text2, Form1Control::Text3, Form1Control::Text4};
+  for (const Form1Control output : outputs) {
+    QFont large = text(output)->font();
+    large.setPixelSize(60);
+    text(output)->setFont(large);
+  }
+  for (const char* count : {"1000000000", "2147483647"}) {
+    PasteOverAll(QString::fromLatin1(count));
+    for (const Form1Control output : outputs) {
+      QLineEdit* field = text(output);
+      SCOPED_TRACE(field->text().toStdString());
+      ASSERT_GT(field->fontMetrics().horizontalAdvance(field->text()),
+                field->contentsRect().width());
+      static_cast<void>(field->grab());  // a line edit scrolls when it paints
+      const QPoint left_edge(field->contentsRect().left() + 4, field->height() / 2);
+      EXPECT_EQ(field->cursorPositionAt(left_edge), 0);
+    }
+  }
 }
 
 TEST_F(Form1WidgetTest, TypingDigitByDigitTurnsValidAtTheFifth) {
