@@ -24,6 +24,7 @@
 #include "fuzz_check.h"
 #include "number_text.h"
 #include "rounding.h"
+#include "written_number.h"
 
 namespace {
 
@@ -77,21 +78,6 @@ std::optional<std::int32_t> Int32Outcome(Convert convert) {
   }
 }
 
-// The written number rounded to an integer, half to even, given its nearest double `value`. Only a
-// double exactly halfway between integers can round otherwise than the number: then the number's
-// fraction digits, compared with "5", tell on which side of the half it lies.
-double RoundWrittenNumber(std::string_view text, double value) {
-  const double below = std::floor(value);
-  if (value - below != 0.5) return std::nearbyint(value);
-  const std::string_view separator = std::localeconv()->decimal_point;
-  std::string_view fraction = text.substr(text.rfind(separator) + separator.size());
-  fraction = fraction.substr(0, fraction.find_first_not_of("0123456789"));
-  while (!fraction.empty() && fraction.back() == '0') fraction.remove_suffix(1);
-  if (fraction == "5") return std::nearbyint(value);
-  const bool magnitude_above_half = fraction > std::string_view("5");
-  return magnitude_above_half == (value > 0) ? below + 1 : below;
-}
-
 void CheckRejected(std::string_view text, const char* locale) {
   if (!std::isnan(halvrenn::TextToDouble(text))) Fail("a rejected text reads as NaN", locale, text);
   if (Int32Outcome([&] { return halvrenn::TextToInt32(text); })) {
@@ -118,7 +104,7 @@ void CheckAccepted(std::string_view text, const char* locale) {
   if (halvrenn::RoundHalfToEven(value) != std::nearbyint(value)) {
     Fail("half-to-even rounding", locale, text);
   }
-  const double rounded = RoundWrittenNumber(text, value);
+  const double rounded = halvrenn::fuzz::RoundWrittenNumber(text, value);
   const bool fits = rounded >= -2147483648.0 && rounded <= 2147483647.0;
   const std::optional<std::int32_t> from_text =
       Int32Outcome([&] { return halvrenn::TextToInt32(text); });
