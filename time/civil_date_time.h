@@ -19,8 +19,8 @@ struct CivilDateTime {
 
 inline constexpr std::int64_t kSecondsPerDay = 86400;
 
-// The day that holds a count of seconds since 1970-01-01 00:00:00: division rounded down, so that
-// the second before the epoch lies on day -1.
+// The day that holds a count of seconds since 1970-01-01 00:00:00 (or since any midnight):
+// division rounded down, so that the second before the epoch lies on day -1.
 constexpr std::int64_t DayOfSeconds(std::int64_t seconds_since_1970) {
   return seconds_since_1970 / kSecondsPerDay - (seconds_since_1970 % kSecondsPerDay < 0 ? 1 : 0);
 }

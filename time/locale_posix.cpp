@@ -21,7 +21,7 @@
 
 #include "locale_and_zone.h"
 #include "locale_patterns_posix.h"
-#include "strftime_pattern.h"
+#include "strftime_pattern_posix.h"
 
 namespace halvrenn::platform {
 namespace {
@@ -34,12 +34,11 @@ bool IsPlainCLocale(const char* name) {
   return locale == "C" || locale == "POSIX" || locale.starts_with("C.");
 }
 
+// [0, 365]
 int DayOfYear(const CivilDateTime& when) {
-  static constexpr std::array<int, 12> kDaysBeforeMonth = {0,   31,  59,  90,  120, 151,
-                                                           181, 212, 243, 273, 304, 334};
-  const bool leap = (when.year % 4 == 0 && when.year % 100 != 0) || when.year % 400 == 0;
-  return kDaysBeforeMonth[static_cast<std::size_t>(when.month - 1)] + when.day - 1 +
-         (leap && when.month > 2 ? 1 : 0);
+  const auto month = static_cast<unsigned>(when.month);
+  const auto day = static_cast<unsigned>(when.day);
+  return static_cast<int>(DaysFromCivil(when.year, month, day) - DaysFromCivil(when.year, 1, 1));
 }
 
 std::tm TmFields(const CivilDateTime& when) {

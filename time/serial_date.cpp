@@ -15,7 +15,8 @@ constexpr double kFirstRenderableSecond = -693593.0 * kSecondsPerDay;
 constexpr double kEndOfRenderableSeconds = 2958466.0 * kSecondsPerDay;
 
 // Serial day of 1970-01-01, where the civil calendar algorithm counts from.
-constexpr std::int64_t kEpochSerialDay = 25569;
+constexpr auto kEpochSerialDay = static_cast<std::int64_t>(EpochBase);
+static_assert(kEpochSerialDay == EpochBase);
 
 }  // namespace
 
@@ -31,12 +32,8 @@ std::optional<CivilDateTime> SplitSerialDate(SerialDate value) {
     return std::nullopt;  // also NaN
   }
   const auto whole_seconds = static_cast<std::int64_t>(seconds);
-  std::int64_t serial_day = whole_seconds / kSecondsPerDay;
-  std::int64_t second_of_day = whole_seconds % kSecondsPerDay;  // (-86400, 86400)
-  if (second_of_day < 0) {
-    second_of_day += kSecondsPerDay;
-    serial_day -= 1;
-  }
+  const std::int64_t serial_day = DayOfSeconds(whole_seconds);
+  const std::int64_t second_of_day = whole_seconds - serial_day * kSecondsPerDay;  // [0, 86399]
   const std::int64_t days_since_1970 = serial_day - kEpochSerialDay;
   const CivilDate date = CivilFromDays(days_since_1970);
   const auto second = static_cast<int>(second_of_day);  // [0, 86399]

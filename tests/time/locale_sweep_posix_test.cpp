@@ -13,7 +13,7 @@
 
 #include "locale_patterns_posix.h"
 #include "serial_date.h"
-#include "strftime_pattern.h"
+#include "strftime_pattern_posix.h"
 
 namespace halvrenn {
 namespace {

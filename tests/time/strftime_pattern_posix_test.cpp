@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "strftime_pattern.h"
+#include "strftime_pattern_posix.h"
 
 namespace halvrenn {
 namespace {
