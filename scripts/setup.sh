@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libx11-dev
   libgtest-dev googletest libbenchmark-dev
-  clang clang-tidy libclang-rt-14-dev
+  clang clang-tidy clang-format libclang-rt-14-dev
   g++-mingw-w64-x86-64 wine64
   locales locales-all tzdata libhowardhinnant-date-dev unicode-cldr-core
   mawk gawk

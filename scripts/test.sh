@@ -7,6 +7,10 @@ cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 
+# Formatting first: a difference from .clang-format fails the run before anything is built.
+echo "== format"
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+
 for preset in linux asan fuzz windows; do
   echo "== ${preset}"
   cmake --preset "$preset"

@@ -1,6 +1,8 @@
 // The compiled patterns render exactly what the C library's strftime renders, in every locale the
 // tests generate, and refuse whatever they do not know so that strftime renders it instead.
 
+#include "strftime_pattern_posix.h"
+
 #include <langinfo.h>
 
 #include <gtest/gtest.h>
@@ -9,8 +11,6 @@
 #include <ctime>
 #include <string>
 #include <vector>
-
-#include "strftime_pattern_posix.h"
 
 namespace halvrenn {
 namespace {
