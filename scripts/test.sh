@@ -18,6 +18,19 @@ for preset in linux asan fuzz windows; do
   ctest --preset "$preset"
 done
 
+# A packager's plain configure, in a scratch folder: it builds and installs the programs, and
+# looks for none of the test and benchmark dependencies.
+echo "== plain configure"
+plain=$(mktemp -d)
+trap 'rm -rf "$plain"' EXIT
+cmake -S . -B "$plain/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+if grep -E '^(GTest|benchmark|Qt6Test)_DIR:' "$plain/build/CMakeCache.txt"; then
+  echo "a plain configure looked for a test or benchmark dependency" >&2
+  exit 1
+fi
+cmake --build "$plain/build"
+DESTDIR="$plain/root" cmake --install "$plain/build" >/dev/null
+
 # The packages: halvrenn .deb and .tar.gz natively, the zip holding Halvrenn.exe.
 for preset in linux windows; do
   (cd "build/${preset}" && cpack)
