@@ -1,6 +1,7 @@
 #include "locale_patterns_posix.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -183,19 +184,33 @@ bool IsHour(const Token& token) {
   return token.Is('H') || token.Is('I') || token.Is('k') || token.Is('l');
 }
 
+// A separator of numbers rather than a unit's mark: ASCII punctuation and blanks only.
+bool IsPunctuation(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+    return c == ' ' || (c > ' ' && c < 0x7F && std::isalnum(static_cast<unsigned char>(c)) == 0);
+  });
+}
+
 // Seconds after the minutes, in the minutes' own digits and with the separator that stands
-// between hours and minutes. False when there are no minutes to follow.
+// between hours and minutes where that is punctuation; after a unit's mark that follows the
+// minutes, or after a colon, where it is a unit's mark. False when there are no minutes to follow.
 bool AddMissingSeconds(Tokens& tokens) {
   for (const Token& token : tokens) {
     if (token.Is('S') || token.Is('s') || token.Is('X') || token.Is('c')) return true;
   }
   for (std::size_t i = tokens.size(); i-- > 0;) {
     if (!tokens[i].Is('M')) continue;
-    std::string separator = ":";
-    if (i >= 2 && tokens[i - 1].is_text && IsHour(tokens[i - 2])) separator = tokens[i - 1].text;
+    const Token seconds = Token::Conversion('S', tokens[i].flags, tokens[i].modifier);
+    const std::string between =
+        i >= 2 && tokens[i - 1].is_text && IsHour(tokens[i - 2]) ? tokens[i - 1].text : ":";
     const auto after = tokens.begin() + static_cast<std::ptrdiff_t>(i) + 1;
-    tokens.insert(after, {Token::Text(separator),
-                          Token::Conversion('S', tokens[i].flags, tokens[i].modifier)});
+    if (IsPunctuation(between)) {  // "%H.%M" gives "%H.%M.%S"
+      tokens.insert(after, {Token::Text(between), seconds});
+    } else if (after != tokens.end() && after->is_text) {  // "%H時%M分" gives "%H時%M分%S"
+      tokens.insert(after + 1, seconds);
+    } else {  // "%Hh%M" gives "%Hh%M:%S"
+      tokens.insert(after, {Token::Text(":"), seconds});
+    }
     return true;
   }
   return false;

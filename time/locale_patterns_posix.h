@@ -10,7 +10,8 @@
 //   (%C%y) is the full year already and becomes %Y;
 // - the time always shows seconds: where the locale's pattern stops at the minutes, the seconds
 //   follow them with the separator that stands between hours and minutes ("kl. %H.%M" gives
-//   "kl. %H.%M.%S");
+//   "kl. %H.%M.%S"), or after the minutes' mark where hours and minutes carry marks of their own
+//   ("%H時%M分" gives "%H時%M分%S");
 // - a twelve-hour clock whose morning and evening marks are missing or the same becomes a
 //   24-hour clock, so 11:31 and 23:31 never read alike;
 // - zone names and offsets (%Z, %z) are dropped with their blanks: the texts carry no zone;

@@ -232,7 +232,8 @@ class LocalePatterns {
   struct Source {
     const char* locale_name;
     bool plain_c;
-    // D_FMT, T_FMT, AM_STR, PM_STR, T_FMT_AMPM, ERA, ALT_DIGITS (its first entry), CODESET
+    // D_FMT, T_FMT, AM_STR, PM_STR, T_FMT_AMPM, ERA, ALT_DIGITS (its first entry), and the
+    // encoding of LC_TIME's texts, which need not be LC_CTYPE's (LC_TIME set apart from LANG)
     std::array<const char*, kTextCount> texts;
   };
 
@@ -243,7 +244,7 @@ class LocalePatterns {
             plain_c,
             {plain_c ? kIsoDate : nl_langinfo(D_FMT), plain_c ? kIsoTime : nl_langinfo(T_FMT),
              nl_langinfo(AM_STR), nl_langinfo(PM_STR), nl_langinfo(T_FMT_AMPM), nl_langinfo(ERA),
-             nl_langinfo(ALT_DIGITS), nl_langinfo(CODESET)}};
+             nl_langinfo(ALT_DIGITS), nl_langinfo(_NL_TIME_CODESET)}};
   }
 
   bool IsCurrent(const Source& source) const {
@@ -259,8 +260,21 @@ class LocalePatterns {
   }
 
   void Refresh() {
+    // glibc keeps the data of every locale that setlocale loaded, and one locale's texts are
+    // read together: an unchanged name of LC_TIME and address of its date pattern mean that
+    // nothing changed, which saves reading and comparing the rest at every rendering.
+    const char* locale_name = std::setlocale(LC_TIME, nullptr);
+    const char* date_format = nl_langinfo(D_FMT);
+    if (valid_ && locale_name != nullptr && date_format == date_format_address_ &&
+        locale_name_ == locale_name) {
+      return;
+    }
     const Source source = ReadSource();
-    if (IsCurrent(source)) return;
+    if (IsCurrent(source)) {
+      date_format_address_ = date_format;
+      return;
+    }
+    date_format_address_ = date_format;
     valid_ = false;
     locale_name_ = source.locale_name != nullptr ? source.locale_name : "";
     addresses_ = source.texts;
@@ -292,6 +306,7 @@ class LocalePatterns {
 
   bool valid_ = false;
   std::string locale_name_;
+  const char* date_format_address_ = nullptr;
   std::array<const char*, kTextCount> addresses_{};
   std::array<std::string, kTextCount> texts_;
   std::unique_ptr<LocaleEncoding> encoding_;
@@ -311,11 +326,13 @@ std::string FormatDateTime(const CivilDateTime& when, bool with_time) {
 
 std::string DecimalSeparator() {
   const char* separator = nl_langinfo(RADIXCHAR);
-  const char* codeset = nl_langinfo(CODESET);
   const std::string_view text(separator);
   const bool ascii = std::all_of(text.begin(), text.end(),
                                  [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (ascii || IsUtf8Compatible(codeset)) return separator;
+  if (ascii) return separator;
+  // In the encoding of LC_NUMERIC, which need not be LC_CTYPE's.
+  const char* codeset = nl_langinfo(_NL_NUMERIC_CODESET);
+  if (IsUtf8Compatible(codeset)) return separator;
   return LocaleEncoding(codeset).ToUtf8(separator);
 }
 

@@ -129,7 +129,9 @@ double TextToDouble(std::string_view text) {
 
 std::int32_t TextToInt32(std::string_view text) {
   const std::optional<WrittenNumber> number = SplitNumber(text, platform::DecimalSeparator());
-  if (!number || !ToDouble(*number)) throw OverflowError();  // not a number at all
+  // Not a number at all. (A number too large for a double, which IsNumericText rejects too, has
+  // far more digits than 32 bits hold, and overflows below.)
+  if (!number) throw OverflowError();
   const std::optional<std::int32_t> rounded = RoundWrittenNumber(*number);
   if (!rounded) throw OverflowError();
   return *rounded;

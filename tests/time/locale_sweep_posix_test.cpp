@@ -178,7 +178,30 @@ TEST(LocaleSweep, AdaptedLocalesShowTheirOwnConventions) {
     ASSERT_NE(std::setlocale(LC_ALL, example.locale), nullptr) << example.locale;
     EXPECT_EQ(Render(example.seconds), example.text) << example.locale;
   }
+  // LC_TIME set apart from the rest: its texts are in its own encoding, not LC_CTYPE's.
+  ASSERT_NE(std::setlocale(LC_ALL, "ja_JP.UTF-8"), nullptr);
+  const std::string japanese = Render(kEvening);
+  ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+  ASSERT_NE(std::setlocale(LC_TIME, "ja_JP.eucJP"), nullptr);
+  EXPECT_EQ(Render(kEvening), japanese);
   std::setlocale(LC_ALL, "C.UTF-8");
+}
+
+// Patterns no installed locale has, where the rules must still hold.
+TEST(LocaleSweep, RulesHoldForPatternsBeyondTheInstalledLocales) {
+  const struct {
+    LocaleTimeTexts locale;
+    const char* time;
+  } cases[] = {
+      {{"%d.%m.%Y", "%H時%M分", "", "", "", false, false}, "%H時%M分%S"},
+      {{"%d.%m.%Y", "%Hh%M", "", "", "", false, false}, "%Hh%M:%S"},
+      {{"%d.%m.%Y", "%I:%M:%S %p", "AM", "AM", "", false, false}, "%H:%M:%S"},
+      {{"%d.%m.%Y", "%Z %l:%M %P", "am", "pm", "", false, false}, "%-l:%M:%S %P"},
+      {{"%d.%m.%Y", "%r", "", "", "%I.%M %p", false, false}, "%H.%M.%S"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(AdaptPatterns(c.locale).time, c.time) << c.locale.time_pattern;
+  }
 }
 
 }  // namespace
