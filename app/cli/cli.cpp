@@ -1,0 +1,320 @@
+#include "cli.h"
+
+#include <atomic>
+#include <chrono>
+#include <clocale>
+#include <cstdio>
+#include <optional>
+#include <string_view>
+
+#include "conversion.h"
+#include "summary_text.h"
+#include "terminal.h"
+
+namespace halvrenn::cli {
+namespace {
+
+constexpr int kWritten = 0;
+constexpr int kFileFailed = 1;
+constexpr int kWrongUsage = 2;
+constexpr int kInterrupted = 130;
+
+constexpr std::string_view kProgram = "halvrenn-cdr";
+
+constexpr std::string_view kHelp = R"(Usage: halvrenn-cdr [OPTIONS] [FILE...]
+Adds the dates of the time stamps of call-detail-record files (CSV) as new columns at the end of
+every record, keeping every byte of the file. Each FILE is written converted beside it:
+calls.csv becomes calls.converted.csv, cdr_Cluster1_01_202612070915_1 becomes
+cdr_Cluster1_01_202612070915_1.converted.csv. No FILE, or -, converts standard input to standard
+output.
+
+Time stamps are the columns dateTimeOrigination, dateTimeConnect, dateTimeDisconnect and
+dateTimeStamp (seconds), names ending in _epoch (seconds) and _uepoch (microseconds): counts from
+1 to 4294967295 seconds after 1970-01-01 00:00:00 GMT. 0 or an empty field adds empty columns.
+
+Options:
+  -o, --output DIR         write the converted files into DIR
+  -f, --force              replace converted files that exist already
+  -c, --column NAME[:s|ms|us]
+                           convert this column (repeatable) instead of those found by name
+  -a, --add LIST           the columns added per time stamp, in this order, from
+                           gmt,local,offset,standard,daylight (default gmt,local)
+      --format iso|locale  iso: 2026-12-07 09:15:00 (default); locale: the user's short date and
+                           long time, as the Halvrenn window shows them
+  -z, --zone NAME          the zone for local, offset, standard and daylight (default: this
+                           machine's), a tz database name such as America/New_York
+  -d, --delimiter D        comma, tab, semicolon or one character (default: from the header)
+  -j, --jobs N             threads per file (default: one per processor)
+  -q, --quiet              no progress line and no summary
+  -h, --help               this text
+  -V, --version            the version
+
+Exit status: 0 every file written, 1 a file could not be read or written, 2 wrong usage,
+130 interrupted.
+)";
+
+struct Command {
+  cdr::Options options;
+  std::optional<std::filesystem::path> output_directory;
+  bool force = false;
+  bool quiet = false;
+  std::vector<std::string> files;
+};
+
+void Say(std::string_view text) { WriteStandardError(text); }
+
+int UsageError(std::string_view message) {
+  Say(std::string(kProgram) + ": " + std::string(message) + "\nTry '" + std::string(kProgram) +
+      " --help'.\n");
+  return kWrongUsage;
+}
+
+std::optional<std::vector<cdr::Added>> ParseAdded(std::string_view list) {
+  std::vector<cdr::Added> added;
+  while (true) {
+    const std::size_t comma = list.find(',');
+    const std::string_view word = list.substr(0, comma);
+    bool known = false;
+    for (const cdr::Added candidate : {cdr::Added::kGmt, cdr::Added::kLocal, cdr::Added::kOffset,
+                                       cdr::Added::kStandard, cdr::Added::kDaylight}) {
+      if (word == cdr::AddedWord(candidate)) {
+        added.push_back(candidate);
+        known = true;
+      }
+    }
+    if (!known) return std::nullopt;
+    if (comma == std::string_view::npos) return added;
+    list.remove_prefix(comma + 1);
+  }
+}
+
+std::optional<char> ParseDelimiter(std::string_view text) {
+  if (text == "comma" || text == ",") return ',';
+  if (text == "tab" || text == "\\t" || text == "\t") return '\t';
+  if (text == "semicolon" || text == ";") return ';';
+  if (text.size() == 1 && text[0] != '"' && text[0] != '\r' && text[0] != '\n') return text[0];
+  return std::nullopt;
+}
+
+std::optional<unsigned> ParseJobs(std::string_view text) {
+  if (text.empty() || text.size() > 3) return std::nullopt;
+  unsigned jobs = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    jobs = jobs * 10 + unsigned(c - '0');
+  }
+  if (jobs == 0) return std::nullopt;
+  return jobs;
+}
+
+// Reads the arguments into `command`; an exit status when the program should end at once.
+std::optional<int> Parse(const std::vector<std::string>& arguments, Command& command) {
+  bool options_end = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    std::string argument = arguments[i];
+    if (options_end || argument == "-" || !argument.starts_with('-')) {
+      command.files.push_back(argument);
+      continue;
+    }
+    if (argument == "--") {
+      options_end = true;
+      continue;
+    }
+    std::optional<std::string> attached;  // --name=value, or -xVALUE
+    if (argument.starts_with("--")) {
+      const std::size_t equals = argument.find('=');
+      if (equals != std::string::npos) {
+        attached = argument.substr(equals + 1);
+        argument.resize(equals);
+      }
+    } else if (argument.size() > 2) {
+      attached = argument.substr(2);
+      argument.resize(2);
+    }
+    const auto is = [&](std::string_view short_name, std::string_view long_name) {
+      return (!short_name.empty() && argument == short_name) || argument == long_name;
+    };
+    const auto value = [&]() -> std::optional<std::string> {
+      if (attached) return attached;
+      if (i + 1 < arguments.size()) return arguments[++i];
+      return std::nullopt;
+    };
+    const auto flag = [&]() { return !attached; };
+
+    if (is("-h", "--help") && flag()) {
+      std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
+      return kWritten;
+    }
+    if (is("-V", "--version") && flag()) {
+      std::printf("halvrenn-cdr %s\n", HALVRENN_DISPLAY_VERSION);
+      return kWritten;
+    }
+    if (is("-f", "--force") && flag()) {
+      command.force = true;
+    } else if (is("-q", "--quiet") && flag()) {
+      command.quiet = true;
+    } else if (is("-o", "--output")) {
+      const auto directory = value();
+      if (!directory || directory->empty()) return UsageError("--output needs a folder");
+      command.output_directory = cdr::PathFromUtf8(*directory);
+    } else if (is("-c", "--column")) {
+      const auto text = value();
+      const auto choice = text ? cdr::ParseColumnChoice(*text) : std::nullopt;
+      if (!choice) return UsageError("--column needs NAME, NAME:s, NAME:ms or NAME:us");
+      command.options.columns.push_back(*choice);
+    } else if (is("-a", "--add")) {
+      const auto text = value();
+      const auto added = text ? ParseAdded(*text) : std::nullopt;
+      if (!added) return UsageError("--add takes a list of gmt, local, offset, standard, daylight");
+      command.options.added = *added;
+    } else if (is("", "--format")) {
+      const auto text = value();
+      if (text == "iso") {
+        command.options.format = cdr::TextFormat::kIso;
+      } else if (text == "locale") {
+        command.options.format = cdr::TextFormat::kLocale;
+      } else {
+        return UsageError("--format takes iso or locale");
+      }
+    } else if (is("-z", "--zone")) {
+      const auto zone = value();
+      if (!zone || zone->empty()) return UsageError("--zone needs a zone name");
+      command.options.zone = *zone;
+    } else if (is("-d", "--delimiter")) {
+      const auto text = value();
+      const auto delimiter = text ? ParseDelimiter(*text) : std::nullopt;
+      if (!delimiter) return UsageError("--delimiter takes comma, tab, semicolon or one character");
+      command.options.delimiter = delimiter;
+    } else if (is("-j", "--jobs")) {
+      const auto text = value();
+      const auto jobs = text ? ParseJobs(*text) : std::nullopt;
+      if (!jobs) return UsageError("--jobs takes a number from 1 to 999");
+      command.options.jobs = *jobs;
+    } else {
+      return UsageError("unknown option " + arguments[i]);
+    }
+  }
+  if (command.files.empty()) command.files.emplace_back("-");
+  return std::nullopt;
+}
+
+std::string SummaryLine(std::string_view name, const cdr::Summary& summary) {
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, ", %.2f s\n", summary.seconds);
+  return std::string(name) + ": " + cdr::SummaryText(summary) + seconds;
+}
+
+// The progress line on standard error: at most ten updates a second, erased at the end.
+class ProgressLine {
+ public:
+  ProgressLine(bool shown, std::string name) : shown_(shown), name_(std::move(name)) {}
+  ~ProgressLine() { Erase(); }
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+
+  void Update(const cdr::Progress& progress) {
+    if (!shown_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_ < std::chrono::milliseconds(100)) return;
+    last_ = now;
+    const double elapsed = std::chrono::duration<double>(now - start_).count();
+    char text[160];
+    const double rate = elapsed > 0 ? static_cast<double>(progress.records) / elapsed : 0.0;
+    if (progress.bytes_total > 0) {
+      std::snprintf(text, sizeof text, "\r%s: %3d%%, %.0f records/s ", name_.c_str(),
+                    static_cast<int>(progress.bytes_read * 100 / progress.bytes_total), rate);
+    } else {
+      std::snprintf(text, sizeof text, "\r%s: %.1f MB, %.0f records/s ", name_.c_str(),
+                    static_cast<double>(progress.bytes_read) / 1e6, rate);
+    }
+    Say(text);
+    drawn_ = true;
+  }
+
+  void Erase() {
+    if (!drawn_) return;
+    std::string blank(name_.size() + 42, ' ');
+    blank.front() = '\r';
+    blank.back() = '\r';
+    Say(blank);
+    drawn_ = false;
+  }
+
+ private:
+  bool shown_;
+  std::string name_;
+  bool drawn_ = false;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point last_{};
+};
+
+void SayWarnings(std::string_view name, const cdr::Summary& summary) {
+  for (const std::string& warning : summary.warnings) {
+    Say(std::string(kProgram) + ": " + std::string(name) + ": warning: " + warning + "\n");
+  }
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& arguments) {
+  // The user's formats, for --format locale, as the window takes them.
+  std::setlocale(LC_ALL, "");
+  Command command;
+  if (const std::optional<int> status = Parse(arguments, command)) return *status;
+
+  std::string error;
+  const std::unique_ptr<cdr::Converter> converter = cdr::Converter::Create(command.options, error);
+  if (!converter) return UsageError(error);
+  if (command.output_directory && !std::filesystem::is_directory(*command.output_directory)) {
+    return UsageError("no folder " + cdr::Utf8FromPath(*command.output_directory));
+  }
+
+  static std::atomic<bool> cancel{false};
+  CancelOnInterrupt(cancel);
+  const bool show_progress = !command.quiet && StandardErrorIsTerminal();
+
+  int status = kWritten;
+  for (const std::string& file : command.files) {
+    const bool standard = file == "-";
+    const std::string name = standard ? "(standard input)" : file;
+    ProgressLine line(show_progress, name);
+    const cdr::ProgressCallback progress = [&line](const cdr::Progress& p) { line.Update(p); };
+    cdr::Outcome outcome;
+    std::string failure;
+    cdr::Summary summary;
+    std::string shown = name;
+    if (standard) {
+      const auto input = cdr::StandardInput();
+      const auto output = cdr::StandardOutput();
+      cdr::StreamResult result = converter->ConvertStream(*input, *output, progress, &cancel);
+      outcome = result.outcome;
+      failure = name + ": " + result.error;
+      summary = std::move(result.summary);
+    } else {
+      cdr::FileResult result = converter->ConvertFile(
+          {cdr::PathFromUtf8(file), command.output_directory, command.force}, progress, &cancel);
+      outcome = result.outcome;
+      failure = result.error;
+      if (result.outcome == cdr::Outcome::kFailed && result.error.ends_with("already exists")) {
+        failure += " (--force replaces it)";
+      }
+      summary = std::move(result.summary);
+      shown = name + " -> " + cdr::Utf8FromPath(result.output);
+    }
+    line.Erase();
+    if (outcome == cdr::Outcome::kCancelled) {
+      Say(std::string(kProgram) + ": " + name + ": interrupted, nothing written\n");
+      return kInterrupted;
+    }
+    if (outcome == cdr::Outcome::kFailed) {
+      Say(std::string(kProgram) + ": " + failure + "\n");
+      status = kFileFailed;
+      continue;
+    }
+    SayWarnings(name, summary);
+    if (!command.quiet) Say(SummaryLine(shown, summary));
+  }
+  return status;
+}
+
+}  // namespace halvrenn::cli

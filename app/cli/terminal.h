@@ -1,0 +1,20 @@
+#pragma once
+
+// What halvrenn-cdr needs of the terminal, one file per platform: terminal_posix.cpp,
+// terminal_win32.cpp.
+
+#include <atomic>
+#include <string_view>
+
+namespace halvrenn::cli {
+
+bool StandardErrorIsTerminal();
+
+// UTF-8 text to standard error, shown correctly on a console too.
+void WriteStandardError(std::string_view text);
+
+// From now on an interrupt (Ctrl+C) sets `cancel` instead of ending the program; a second one
+// ends it at once.
+void CancelOnInterrupt(std::atomic<bool>& cancel);
+
+}  // namespace halvrenn::cli

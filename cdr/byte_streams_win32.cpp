@@ -1,0 +1,181 @@
+// Files and standard streams on Windows: handles read and written as bytes (no text mode), file
+// names in UTF-16, errors as the system words them.
+
+#include <windows.h>
+
+#include <atomic>
+#include <climits>
+#include <string>
+
+#include "byte_streams.h"
+#include "utf16_text.h"
+
+namespace halvrenn::cdr {
+namespace {
+
+std::string ErrorText(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = length > 0 && text != nullptr ? std::wstring(text, length) : L"";
+  if (text != nullptr) LocalFree(text);
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
+                              message.back() == L'.' || message.back() == L' ')) {
+    message.pop_back();
+  }
+  return message.empty() ? "error " + std::to_string(error) : Utf8FromUtf16(message);
+}
+
+class HandleSource final : public ByteSource {
+ public:
+  HandleSource(HANDLE handle, bool owned) : handle_(handle), owned_(owned) {
+    LARGE_INTEGER size{};
+    if (GetFileType(handle) == FILE_TYPE_DISK && GetFileSizeEx(handle, &size)) {
+      size_ = static_cast<std::uint64_t>(size.QuadPart);
+    }
+  }
+  HandleSource(const HandleSource&) = delete;
+  HandleSource& operator=(const HandleSource&) = delete;
+  ~HandleSource() override {
+    if (owned_) CloseHandle(handle_);
+  }
+
+  std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
+    DWORD read = 0;
+    const auto wanted = static_cast<DWORD>(std::min<std::size_t>(size, 1U << 30));
+    if (!ReadFile(handle_, buffer, wanted, &read, nullptr)) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) return 0;  // the writer ended
+      error_ = ErrorText(error);
+      return std::nullopt;
+    }
+    return read;
+  }
+  std::uint64_t Size() const override { return size_; }
+  std::string Error() const override { return error_; }
+
+ private:
+  HANDLE handle_;
+  bool owned_;
+  std::uint64_t size_ = 0;
+  std::string error_;
+};
+
+bool WriteAll(HANDLE handle, std::string_view bytes, std::string& error) {
+  while (!bytes.empty()) {
+    DWORD written = 0;
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1U << 30));
+    if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr)) {
+      error = ErrorText(GetLastError());
+      return false;
+    }
+    bytes.remove_prefix(written);
+  }
+  return true;
+}
+
+class HandleSink final : public ByteSink {
+ public:
+  explicit HandleSink(HANDLE handle) : handle_(handle) {}
+  bool Write(std::string_view bytes) override { return WriteAll(handle_, bytes, error_); }
+  std::string Error() const override { return error_; }
+
+ private:
+  HANDLE handle_;
+  std::string error_;
+};
+
+class WindowsTemporaryFile final : public TemporaryFile {
+ public:
+  WindowsTemporaryFile(HANDLE handle, std::filesystem::path temporary,
+                       std::filesystem::path destination)
+      : handle_(handle), temporary_(std::move(temporary)), destination_(std::move(destination)) {}
+  WindowsTemporaryFile(const WindowsTemporaryFile&) = delete;
+  WindowsTemporaryFile& operator=(const WindowsTemporaryFile&) = delete;
+  ~WindowsTemporaryFile() override { Discard(); }
+
+  bool Write(std::string_view bytes) override { return WriteAll(handle_, bytes, error_); }
+  std::string Error() const override { return error_; }
+  std::filesystem::path TemporaryPath() const override { return temporary_; }
+
+  bool Commit(bool replace) override {
+    const BOOL closed = CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+    if (!closed) return Fail(GetLastError());
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (!MoveFileExW(temporary_.c_str(), destination_.c_str(), flags)) return Fail(GetLastError());
+    committed_ = true;
+    return true;
+  }
+
+ private:
+  bool Fail(DWORD error) {
+    error_ = ErrorText(error);
+    Discard();
+    return false;
+  }
+
+  void Discard() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+    if (!committed_) DeleteFileW(temporary_.c_str());
+    committed_ = true;
+  }
+
+  HANDLE handle_;
+  std::filesystem::path temporary_;
+  std::filesystem::path destination_;
+  bool committed_ = false;
+  std::string error_;
+};
+
+std::atomic<unsigned> temporary_counter{0};
+
+}  // namespace
+
+std::unique_ptr<ByteSource> OpenInputFile(const std::filesystem::path& path, std::string& error) {
+  const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    error = ErrorText(GetLastError());
+    return nullptr;
+  }
+  return std::make_unique<HandleSource>(handle, true);
+}
+
+std::unique_ptr<TemporaryFile> CreateTemporaryFile(const std::filesystem::path& destination,
+                                                   std::string& error) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::wstring name = L".";
+    name += destination.filename().wstring();
+    name += L'.';
+    name += std::to_wstring(GetCurrentProcessId());
+    name += L'-';
+    name += std::to_wstring(temporary_counter.fetch_add(1));
+    name += L".tmp";
+    std::filesystem::path temporary = destination.parent_path() / name;
+    const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      return std::make_unique<WindowsTemporaryFile>(handle, std::move(temporary), destination);
+    }
+    const DWORD failure = GetLastError();
+    if (failure != ERROR_FILE_EXISTS && failure != ERROR_ALREADY_EXISTS) {
+      error = ErrorText(failure);
+      return nullptr;
+    }
+  }
+  error = ErrorText(ERROR_FILE_EXISTS);
+  return nullptr;
+}
+
+std::unique_ptr<ByteSource> StandardInput() {
+  return std::make_unique<HandleSource>(GetStdHandle(STD_INPUT_HANDLE), false);
+}
+
+std::unique_ptr<ByteSink> StandardOutput() {
+  return std::make_unique<HandleSink>(GetStdHandle(STD_OUTPUT_HANDLE));
+}
+
+}  // namespace halvrenn::cdr

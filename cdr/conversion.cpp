@@ -1,0 +1,382 @@
+// Converting a stream: the header first, then the records, either in one pass (one thread, or a
+// small input) or in blocks that worker threads convert while this thread reads the next ones
+// and writes the finished ones in order. Both give the same bytes: a block's conversion is used
+// only when the block starts at a record's start, where the one-pass converter's state is the
+// fresh state of a block's; when a cut falls inside a quoted field, the conversion goes on in
+// one pass from the block before it.
+
+#include "conversion.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <future>
+#include <string_view>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "locale_and_zone.h"
+
+namespace halvrenn::cdr {
+namespace {
+
+constexpr std::size_t kReadSize = std::size_t{1} << 20;
+// The reads of the threaded conversion, which are also its blocks: a few are in flight at once.
+constexpr std::size_t kBlockReadSize = std::size_t{1} << 19;
+constexpr std::size_t kWriteSize = std::size_t{1} << 20;
+// A header longer than this is not a call manager's: the file is copied unchanged.
+constexpr std::size_t kLongestHeader = std::size_t{4} << 20;
+// A block that holds no record end by this size goes on in one pass instead.
+constexpr std::size_t kLongestBlock = std::size_t{8} << 20;
+// Below this size a file is converted in one pass: threads would cost more than they save.
+constexpr std::uint64_t kSmallestParallelInput = std::uint64_t{4} << 20;
+
+// The offset just past the last line break of `data`, 0 when there is none.
+std::size_t LastLineBreakEnd(std::string_view data) {
+  const std::size_t line_break = data.rfind('\n');
+  return line_break == std::string_view::npos ? 0 : line_break + 1;
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+bool Cancelled(const std::atomic<bool>* cancel) {
+  return cancel != nullptr && cancel->load(std::memory_order_relaxed);
+}
+
+// One conversion of one stream.
+class StreamConversion {
+ public:
+  StreamConversion(const Options& options, const ZoneRules& rules, ByteSource& input,
+                   ByteSink& output, const ProgressCallback& progress,
+                   const std::atomic<bool>* cancel)
+      : options_(options),
+        rules_(rules),
+        input_(input),
+        output_(output),
+        progress_(progress),
+        cancel_(cancel),
+        bias_minutes_(rules.BaseBiasMinutes()) {}
+
+  StreamResult Run() {
+    const auto start = std::chrono::steady_clock::now();
+    result_.summary.warnings.clear();
+    if (ReadHeader() && ConvertRecords()) result_.outcome = Outcome::kDone;
+    result_.summary.seconds = SecondsSince(start);
+    return std::move(result_);
+  }
+
+ private:
+  // A block of whole records and its conversion. The strings go round between the blocks, so
+  // that memory stays at the few blocks in flight.
+  struct Block {
+    std::string in;
+    std::string out;
+    Tally tally;
+    std::unique_ptr<TimeTexts> texts;
+    std::unique_ptr<RecordConverter> converter;  // kept in case the next block's cut was wrong
+    bool ended_in_record = false;
+  };
+
+  // Reads into `pending_` until it holds the header record, and sets the layout from it.
+  bool ReadHeader() {
+    HeaderRecord header;
+    for (;;) {
+      header = cdr::ReadHeader(pending_, at_end_, options_.delimiter);
+      if (header.complete || pending_.size() > kLongestHeader) break;
+      if (!ReadMore(pending_)) return false;
+    }
+    layout_.delimiter = header.delimiter;
+    layout_.added = options_.added;
+    layout_.format = options_.format;
+    if (!header.complete) {
+      result_.summary.warnings.emplace_back("the header is longer than 4 MiB: copied unchanged");
+      return true;
+    }
+    layout_.field_count = header.names.size();
+    layout_.columns = FindTimeColumns(header, options_.columns, result_.summary.warnings);
+    result_.summary.time_columns = layout_.columns.size();
+    if (layout_.columns.empty()) {
+      result_.summary.warnings.emplace_back("no time-stamp column in the header: copied unchanged");
+    }
+    return true;
+  }
+
+  // Appends up to read_size_ bytes to `buffer`; false (with the outcome set) on an error or a
+  // cancellation. Sets at_end_ at the end of the input.
+  bool ReadMore(std::string& buffer) {
+    if (Cancelled(cancel_)) {
+      result_.outcome = Outcome::kCancelled;
+      result_.error = "cancelled";
+      return false;
+    }
+    const std::size_t old_size = buffer.size();
+    buffer.resize(old_size + read_size_);
+    const std::optional<std::size_t> read = input_.Read(buffer.data() + old_size, read_size_);
+    buffer.resize(old_size + read.value_or(0));
+    if (!read) {
+      // A read that an interrupt broke off, with the flag that its handler set.
+      const bool cancelled = Cancelled(cancel_);
+      result_.outcome = cancelled ? Outcome::kCancelled : Outcome::kFailed;
+      result_.error = cancelled ? "cancelled" : "cannot read: " + input_.Error();
+      return false;
+    }
+    if (*read == 0) at_end_ = true;
+    result_.summary.bytes_read += *read;
+    return true;
+  }
+
+  bool Write(std::string& out) {
+    if (out.empty()) return true;
+    if (!output_.Write(out)) {
+      result_.outcome = Outcome::kFailed;
+      result_.error = "cannot write: " + output_.Error();
+      return false;
+    }
+    result_.summary.bytes_written += out.size();
+    out.clear();
+    return true;
+  }
+
+  void Report(std::uint64_t records) {
+    if (progress_) progress_({result_.summary.bytes_read, input_.Size(), records});
+  }
+
+  unsigned Jobs() const {
+    const unsigned jobs =
+        options_.jobs != 0 ? options_.jobs : std::max(1U, std::thread::hardware_concurrency());
+    const std::uint64_t size = input_.Size();
+    return size != 0 && size < kSmallestParallelInput ? 1 : jobs;
+  }
+
+  bool ConvertRecords() {
+    TimeTexts texts(rules_, bias_minutes_, layout_.format);
+    RecordConverter head(layout_, texts, true);
+    if (Jobs() == 1) return InOnePass(head, pending_);
+    read_size_ = kBlockReadSize;
+    return InBlocks(head);
+  }
+
+  // Feeds `converter` with `buffer` and then the rest of the input, piece by piece.
+  bool InOnePass(RecordConverter& converter, std::string& buffer) {
+    std::string out;
+    out.reserve(kWriteSize + kReadSize * 2);
+    for (;;) {
+      converter.Feed(buffer, out);
+      buffer.clear();
+      if (out.size() >= kWriteSize && !Write(out)) return false;
+      Report(result_.summary.tally.records + converter.Counts().records);
+      if (at_end_) break;
+      if (!ReadMore(buffer)) return false;
+    }
+    converter.Finish(out);
+    result_.summary.tally.Append(converter.Counts());
+    return Write(out);
+  }
+
+  // The header and the type row in `head`, then blocks on worker threads. A block is cut after
+  // its last line break, a guess that holds unless the break is inside a quoted field; the
+  // block's converter, which starts at a record's start, tells at its end whether it ended
+  // where a record does. If not, it goes on with the bytes of the blocks after it and the rest
+  // of the input in one pass.
+  bool InBlocks(RecordConverter& head) {
+    const unsigned jobs = Jobs();
+    std::deque<std::future<Block>> running;
+    std::vector<Block> spare;
+    std::string out;
+    bool head_done = false;
+    std::string& buffer = pending_;
+
+    // After a failure: the running blocks are waited for and dropped.
+    const auto abandon = [&]() {
+      for (std::future<Block>& block : running) block.wait();
+      running.clear();
+      return false;
+    };
+    // Writes the first running block; false on an error, or with `switched` set when the rest
+    // went on in one pass (and is done).
+    bool switched = false;
+    const auto finish_front = [&]() {
+      Block block = running.front().get();
+      running.pop_front();
+      if (!Write(block.out)) return abandon();
+      if (block.ended_in_record) {
+        std::string rest;
+        for (std::future<Block>& later : running) rest += later.get().in;
+        running.clear();
+        rest += buffer;
+        buffer.clear();
+        switched = true;
+        return InOnePass(*block.converter, rest);
+      }
+      result_.summary.tally.Append(block.tally);
+      spare.push_back(std::move(block));
+      return true;
+    };
+
+    for (;;) {
+      const std::size_t cut = at_end_ ? buffer.size() : LastLineBreakEnd(buffer);
+      if (cut == 0 && !at_end_) {
+        if (buffer.size() > kLongestBlock) {
+          // A record longer than a block: the rest in one pass, which holds none of it.
+          while (!running.empty()) {
+            if (!finish_front()) return false;
+            if (switched) return true;
+          }
+          if (!head_done) return InOnePass(head, buffer);
+          TimeTexts texts(rules_, bias_minutes_, layout_.format);
+          RecordConverter tail(layout_, texts, false);
+          return InOnePass(tail, buffer);
+        }
+        if (!ReadMore(buffer)) return abandon();
+        continue;
+      }
+      Block block;
+      if (!spare.empty()) {
+        block = std::move(spare.back());
+        spare.pop_back();
+      }
+      block.in.assign(buffer, 0, cut);
+      buffer.erase(0, cut);
+      if (!head_done) {
+        // The head reads every byte in order, so its cuts need not fall between records.
+        head.Feed(block.in, out);
+        if (at_end_) head.Finish(out);
+        if (!Write(out)) return false;
+        head_done = head.PastTypeRow() && head.AtRecordStart();
+        if (head_done || at_end_) result_.summary.tally.Append(head.Counts());
+        spare.push_back(std::move(block));
+      } else {
+        const bool last = at_end_;
+        running.push_back(
+            std::async(std::launch::async, [this, last, block = std::move(block)]() mutable {
+              block.texts = std::make_unique<TimeTexts>(rules_, bias_minutes_, layout_.format);
+              block.converter = std::make_unique<RecordConverter>(layout_, *block.texts, false);
+              block.out.clear();
+              block.converter->Feed(block.in, block.out);
+              if (last) block.converter->Finish(block.out);
+              block.ended_in_record = !last && !block.converter->AtRecordStart();
+              block.tally = block.converter->Counts();
+              return std::move(block);
+            }));
+      }
+      while (!running.empty() &&
+             (running.size() >= jobs ||
+              running.front().wait_for(std::chrono::seconds(0)) == std::future_status::ready)) {
+        if (!finish_front()) return false;
+        if (switched) return true;
+      }
+      Report(result_.summary.tally.records);
+      if (at_end_) break;
+      if (!ReadMore(buffer)) return abandon();
+    }
+    while (!running.empty()) {
+      if (!finish_front()) return false;
+      if (switched) return true;
+    }
+    return true;
+  }
+
+  const Options& options_;
+  const ZoneRules& rules_;
+  ByteSource& input_;
+  ByteSink& output_;
+  const ProgressCallback& progress_;
+  const std::atomic<bool>* cancel_;
+  const std::int32_t bias_minutes_;
+
+  Layout layout_;
+  std::string pending_;
+  bool at_end_ = false;
+  std::size_t read_size_ = kReadSize;
+  StreamResult result_{Outcome::kFailed, {}, {}};
+};
+
+bool IsShortExtension(const std::string& extension) {
+  return extension.size() >= 2 && extension.size() <= 6 &&
+         std::all_of(extension.begin() + 1, extension.end(), [](char c) {
+           return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+         });
+}
+
+}  // namespace
+
+std::filesystem::path OutputPathFor(const std::filesystem::path& input,
+                                    const std::optional<std::filesystem::path>& output_directory) {
+  const std::string extension = Utf8FromPath(input.extension());
+  const std::string stem = Utf8FromPath(input.stem());
+  const std::string name = !stem.empty() && IsShortExtension(extension)
+                               ? stem + ".converted" + extension
+                               : Utf8FromPath(input.filename()) + ".converted.csv";
+  return (output_directory ? *output_directory : input.parent_path()) / PathFromUtf8(name);
+}
+
+Converter::Converter(Options options, std::unique_ptr<ZoneRules> rules)
+    : options_(std::move(options)), rules_(std::move(rules)) {}
+
+std::unique_ptr<Converter> Converter::Create(const Options& options, std::string& error) {
+  std::unique_ptr<ZoneRules> rules =
+      options.zone.empty() ? MachineZoneRules() : NamedZoneRules(options.zone, error);
+  if (!rules) return nullptr;
+  if (options.added.empty()) {
+    error = "no columns to add";
+    return nullptr;
+  }
+  return std::unique_ptr<Converter>(new Converter(options, std::move(rules)));
+}
+
+StreamResult Converter::ConvertStream(ByteSource& input, ByteSink& output,
+                                      const ProgressCallback& progress,
+                                      const std::atomic<bool>* cancel) const {
+  return StreamConversion(options_, *rules_, input, output, progress, cancel).Run();
+}
+
+FileResult Converter::ConvertFile(const FileRequest& request, const ProgressCallback& progress,
+                                  const std::atomic<bool>* cancel) const {
+  FileResult result;
+  result.output = OutputPathFor(request.input, request.output_directory);
+  const auto fail = [&](const std::filesystem::path& file, const std::string& what) {
+    result.outcome = Outcome::kFailed;
+    result.error = Utf8FromPath(file) + ": " + what;
+    return std::move(result);
+  };
+  std::string error;
+  const std::unique_ptr<ByteSource> input = OpenInputFile(request.input, error);
+  if (!input) return fail(request.input, "cannot open: " + error);
+  std::error_code exists_error;
+  if (!request.force && std::filesystem::exists(result.output, exists_error)) {
+    return fail(result.output, "already exists");
+  }
+  std::unique_ptr<TemporaryFile> output = CreateTemporaryFile(result.output, error);
+  if (!output) return fail(result.output, "cannot create: " + error);
+
+  StreamResult converted = ConvertStream(*input, *output, progress, cancel);
+  result.summary = std::move(converted.summary);
+  if (converted.outcome != Outcome::kDone) {
+    const bool reading = converted.error.starts_with("cannot read");
+    output.reset();  // removes the temporary file
+    result.outcome = converted.outcome;
+    result.error = Utf8FromPath(reading ? request.input : result.output) + ": " + converted.error;
+    return result;
+  }
+  if (!output->Commit(request.force)) {
+    return fail(result.output,
+                request.force || !std::filesystem::exists(result.output, exists_error)
+                    ? "cannot write: " + output->Error()
+                    : "already exists");
+  }
+  return result;
+}
+
+FileResult ConvertFile(const FileRequest& request, const Options& options,
+                       const ProgressCallback& progress, const std::atomic<bool>* cancel) {
+  std::string error;
+  const std::unique_ptr<Converter> converter = Converter::Create(options, error);
+  if (!converter) return {Outcome::kFailed, {}, error, {}};
+  return converter->ConvertFile(request, progress, cancel);
+}
+
+}  // namespace halvrenn::cdr

@@ -1,0 +1,103 @@
+#pragma once
+
+// The conversion of whole files of time stamps, for the halvrenn-cdr program and the window: it
+// never prints, exits or waits for the user. Progress goes to a callback, cancellation comes
+// through a flag that any thread may set, and the outcome is a summary with an error text.
+//
+// Example: convert calls.csv into calls.converted.csv beside it, in the machine's zone:
+//   halvrenn::cdr::FileResult result = halvrenn::cdr::ConvertFile({.input = "calls.csv"}, {});
+//   if (result.outcome != halvrenn::cdr::Outcome::kDone) ShowError(result.error);
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "byte_streams.h"
+#include "columns.h"
+#include "record_converter.h"
+#include "time_texts.h"
+#include "zone_rules.h"
+
+namespace halvrenn::cdr {
+
+struct Options {
+  std::vector<ColumnChoice> columns;  // empty: recognised by their names
+  std::vector<Added> added{Added::kGmt, Added::kLocal};
+  TextFormat format = TextFormat::kIso;
+  std::string zone;               // empty: the machine's
+  std::optional<char> delimiter;  // nothing: read from the header
+  unsigned jobs = 0;              // threads; 0: one per processor
+};
+
+struct Progress {
+  std::uint64_t bytes_read = 0;
+  std::uint64_t bytes_total = 0;  // 0 when unknown
+  std::uint64_t records = 0;
+};
+using ProgressCallback = std::function<void(const Progress&)>;
+
+struct Summary {
+  Tally tally;
+  std::size_t time_columns = 0;
+  std::vector<std::string> warnings;
+  std::uint64_t bytes_read = 0;
+  std::uint64_t bytes_written = 0;
+  double seconds = 0;
+};
+
+enum class Outcome : unsigned char { kDone, kFailed, kCancelled };
+
+struct StreamResult {
+  Outcome outcome = Outcome::kDone;
+  std::string error;
+  Summary summary;
+};
+
+struct FileRequest {
+  std::filesystem::path input;
+  std::optional<std::filesystem::path> output_directory;  // nothing: beside the input
+  bool force = false;                                     // replace an existing output
+};
+
+struct FileResult {
+  Outcome outcome = Outcome::kDone;
+  std::filesystem::path output;
+  std::string error;  // names the file and what failed
+  Summary summary;
+};
+
+// calls.csv -> calls.converted.csv; a name without an extension, as call managers write them
+// (cdr_Cluster1_01_202612070915_1), gets .converted.csv appended.
+std::filesystem::path OutputPathFor(const std::filesystem::path& input,
+                                    const std::optional<std::filesystem::path>& output_directory);
+
+class Converter {
+ public:
+  // Nothing, with `error` set, when the options name a zone that does not exist.
+  static std::unique_ptr<Converter> Create(const Options& options, std::string& error);
+
+  StreamResult ConvertStream(ByteSource& input, ByteSink& output, const ProgressCallback& progress,
+                             const std::atomic<bool>* cancel) const;
+
+  // Writes the output under a temporary name and renames it into place when complete; on any
+  // failure or cancellation no output and no temporary file remain. The input is only read.
+  FileResult ConvertFile(const FileRequest& request, const ProgressCallback& progress,
+                         const std::atomic<bool>* cancel) const;
+
+ private:
+  Converter(Options options, std::unique_ptr<ZoneRules> rules);
+  Options options_;
+  std::unique_ptr<ZoneRules> rules_;
+};
+
+// One file with the given options, as the window converts a dropped file.
+FileResult ConvertFile(const FileRequest& request, const Options& options,
+                       const ProgressCallback& progress = {},
+                       const std::atomic<bool>* cancel = nullptr);
+
+}  // namespace halvrenn::cdr

@@ -1,0 +1,134 @@
+#pragma once
+
+// The conversion of records, streaming: bytes go in in pieces of any size, and every byte comes
+// out again in order, with the added fields inserted at the end of each record, before its line
+// break. Nothing is held back but a carriage return at the end of a piece (whether it starts a
+// CRLF is known only with the next byte), so memory stays flat whatever the size of a record.
+//
+// Records are RFC 4180: a field that starts with a double quote runs to the closing quote, holds
+// delimiters, line breaks and doubled quotes; a quote inside an unquoted field is a plain
+// character. A record ends at a line break outside quotes (LF, or CRLF, kept as it is).
+//
+// Example, with dateTimeOrigination at index 1, added gmt:
+//   in   `id,dateTimeOrigination\r\n7,1796619600\r\n8,0\n`
+//   out  `id,dateTimeOrigination,dateTimeOrigination_gmt\r\n7,1796619600,2026-12-07
+//   05:00:00\r\n8,0,\n`
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "columns.h"
+#include "time_texts.h"
+
+namespace halvrenn::cdr {
+
+// How many of something there were, and the first line numbers where they were.
+struct LineNumbers {
+  static constexpr std::size_t kKept = 10;
+  std::uint64_t count = 0;
+  std::vector<std::uint64_t> first;  // ascending, each line once
+  bool more = false;                 // on lines beyond those in `first`
+
+  void Add(std::uint64_t line);
+  // Adds those of a later part whose line numbers count from 1 at line `line_offset` + 1.
+  void Append(const LineNumbers& later, std::uint64_t line_offset);
+};
+
+struct Tally {
+  std::uint64_t records = 0;    // data records: not the header, the type row or blank lines
+  std::uint64_t converted = 0;  // time stamps
+  std::uint64_t empty = 0;      // 0 or an empty field: no such time
+  LineNumbers rejected;         // time stamps that are not a count in range
+  LineNumbers malformed;        // records with too few fields or an unterminated quote
+  std::uint64_t line_breaks = 0;
+
+  // Adds a later part's tally, whose line numbers counted from 1 where this one's end.
+  void Append(const Tally& later);
+};
+
+struct Layout {
+  char delimiter = ',';
+  std::size_t field_count = 0;      // the header's
+  std::vector<TimeColumn> columns;  // in header order
+  std::vector<Added> added;         // per column, in this order
+  TextFormat format = TextFormat::kIso;
+};
+
+class RecordConverter {
+ public:
+  // With `from_header` the bytes begin with the header record, and the second record may be the
+  // type row of a call manager's file; without, they begin with a data record that follows them.
+  RecordConverter(const Layout& layout, TimeTexts& texts, bool from_header);
+
+  // Converts the next piece of the input, appending to `out`.
+  void Feed(std::string_view data, std::string& out);
+  // Ends the input: the last record, if the input does not end with a line break.
+  void Finish(std::string& out);
+
+  const Tally& Counts() const { return tally_; }
+  // Whether the last byte fed ended a record (or nothing was fed).
+  bool AtRecordStart() const {
+    return state_ == State::kFieldStart && field_ == 0 && !record_has_bytes_ && !pending_cr_;
+  }
+  // Whether the header and the type row (or the record in its place) are behind.
+  bool PastTypeRow() const { return record_index_ >= 2; }
+
+ private:
+  enum class State : unsigned char { kFieldStart, kUnquoted, kQuoted, kQuoteInQuoted };
+  struct Value {
+    enum class Kind : unsigned char { kNone, kDigits, kBad } kind = Kind::kNone;
+    std::uint64_t number = 0;
+  };
+
+  // Past whole words of 8 bytes that hold no quote or line break and end before the next time
+  // stamp, counting their fields.
+  const char* SkipWords(const char* p, const char* end);
+  // The quote that closes a quoted field whose text starts at `p`; nothing when the piece ends
+  // first, or with a quote whose doubling the next piece would tell.
+  static const char* ClosingQuote(const char* p, const char* end);
+  void CountLineBreaks(const char* from, const char* to);
+  void StartField();
+  void EndField();
+  void Content(char c);
+  void EndRecord(std::string& out, std::string_view line_break);
+  void AppendValues(std::string& out);
+  void QuoteFrom(std::string& out, std::size_t from) const;
+
+  const Layout& layout_;
+  TimeTexts& texts_;
+  std::vector<int> slot_of_field_;            // time-column slot of each header field, or -1
+  std::vector<std::size_t> next_time_field_;  // the first time-stamp field from each on
+  std::array<bool, 256> stops_{};             // bytes that end an unquoted run: delimiter, CR, LF
+  bool check_quotes_ = false;  // whether an added text may hold the delimiter or a quote
+  std::string header_fields_;  // what the header, the type row and an empty record get
+  std::string type_fields_;
+  std::string empty_fields_;
+
+  State state_ = State::kFieldStart;
+  bool pending_cr_ = false;
+  bool record_has_bytes_ = false;
+  std::size_t field_ = 0;
+  std::uint64_t record_index_;
+  std::uint64_t line_ = 1;
+  std::uint64_t record_line_ = 1;
+  std::vector<Value> values_;
+  Value* value_ = nullptr;            // of the current field, when it is a time stamp
+  std::size_t next_interesting_ = 0;  // the next field that is a time stamp
+
+  // The second record may be the type row: every field a type word such as INTEGER or
+  // VARCHAR(50), with as many fields as the header.
+  bool checking_types_ = false;
+  bool all_types_ = false;
+  std::string type_word_;
+
+  Tally tally_;
+};
+
+// Reads a type row's word: upper-case letters, digits, blanks and underscores starting with a
+// letter, optionally followed by a size such as (50) or (10,2).
+bool IsTypeWord(std::string_view word);
+
+}  // namespace halvrenn::cdr

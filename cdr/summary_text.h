@@ -1,0 +1,14 @@
+#pragma once
+
+// A conversion's summary as the user reads it, the same in the terminal and in the window.
+// Example: "1000 records, 2950 converted, 48 empty, 2 rejected (lines 17, 940), 0 malformed".
+
+#include <string>
+
+#include "conversion.h"
+
+namespace halvrenn::cdr {
+
+std::string SummaryText(const Summary& summary);
+
+}  // namespace halvrenn::cdr

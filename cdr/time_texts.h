@@ -1,0 +1,65 @@
+#pragma once
+
+// The texts added for each time stamp: Greenwich, local wall-clock time (daylight saving
+// included), the local offset, and the window's standard and daylight texts (base offset, and
+// base offset plus one hour, whatever the date).
+//
+// Example, America/New_York, 1796619600 (2026-12-07 05:00:00 GMT), ISO format:
+//   gmt "2026-12-07 05:00:00", local "2026-12-07 00:00:00", offset "-05:00",
+//   standard "2026-12-07 00:00:00", daylight "2026-12-07 01:00:00".
+// In the locale format the dates are the window's own texts (FormatGeneralDate), so midnight
+// shows the date alone.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "zone_rules.h"
+
+namespace halvrenn::cdr {
+
+enum class Added : unsigned char { kGmt, kLocal, kOffset, kStandard, kDaylight };
+enum class TextFormat : unsigned char { kIso, kLocale };
+
+// "gmt", "local", "offset", "standard", "daylight": the option's words and the names' suffixes.
+std::string_view AddedWord(Added added);
+
+// The longest text an added column can hold, for the VARCHAR(n) of the type row.
+std::size_t LongestText(Added added, TextFormat format);
+
+// The first and last count of seconds after 1970 that a time stamp may hold: the files' fields
+// are unsigned 32-bit.
+inline constexpr std::int64_t kFirstSecond = 1;
+inline constexpr std::int64_t kLastSecond = 4294967295;
+
+class TimeTexts {
+ public:
+  // `bias_minutes` is the zone's base offset (Greenwich = local + bias) for standard and daylight.
+  TimeTexts(const ZoneRules& rules, std::int32_t bias_minutes, TextFormat format);
+
+  // Appends the text of `added` for a count of seconds after 1970, kFirstSecond to kLastSecond.
+  void Append(std::string& out, Added added, std::int64_t seconds);
+
+ private:
+  void AppendDate(std::string& out, std::int64_t seconds);
+
+  // The text of the last few days written: calls come in runs of the same days.
+  struct Day {
+    std::int64_t day = INT64_MIN;
+    std::array<char, 10> text{};
+  };
+  std::array<Day, 4> days_{};
+
+  ZoneOffsets offsets_;
+  std::int64_t standard_shift_;  // seconds added to Greenwich for the standard text
+  TextFormat format_;
+};
+
+// Appends "YYYY-MM-DD HH:MM:SS" for seconds after 1970 in the years 0 to 9999.
+void AppendIsoDateTime(std::string& out, std::int64_t seconds);
+
+// Appends "+HH:MM", or "+HH:MM:SS" for an offset that is not whole minutes.
+void AppendOffset(std::string& out, std::int32_t offset_seconds);
+
+}  // namespace halvrenn::cdr

@@ -1,0 +1,172 @@
+// Zone rules on Windows, from the system's dynamic zone information: the rules of each year from
+// GetTimeZoneInformationForYear, whose transitions ("the second Sunday of March at 02:00") are
+// placed in that year here. A zone is the machine's (GetDynamicTimeZoneInformation) or one of
+// those EnumDynamicTimeZoneInformation lists, found by its Windows name ("Eastern Standard
+// Time") or by a tz database name that CLDR maps to it (windows_zone_names.inc).
+
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+#include <cwctype>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "civil_date_time.h"
+#include "locale_and_zone.h"
+#include "utf16_text.h"
+#include "zone_rules.h"
+
+namespace halvrenn::cdr {
+namespace {
+
+struct NamePair {
+  std::string_view tz;
+  std::string_view windows;
+};
+
+constexpr NamePair kWindowsZoneNames[] = {
+#include "windows_zone_names.inc"
+};
+
+bool IsLeap(std::int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+unsigned DaysInMonth(std::int64_t year, unsigned month) {
+  constexpr std::array<unsigned, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && IsLeap(year) ? 29 : kDays[month - 1];
+}
+
+// The local time of a transition in `year`, as seconds since 1970 on the local clock. A
+// SYSTEMTIME without a year means the wDay-th (5: the last) wDayOfWeek of the month.
+std::int64_t TransitionInYear(const SYSTEMTIME& when, std::int64_t year) {
+  unsigned day = when.wDay;
+  if (when.wYear == 0) {
+    const std::int64_t first = DaysFromCivil(year, when.wMonth, 1);
+    const auto first_weekday = static_cast<unsigned>(WeekdayFromDays(first));
+    day = 1 + (when.wDayOfWeek + 7 - first_weekday) % 7 + (when.wDay - 1U) * 7;
+    while (day > DaysInMonth(year, when.wMonth)) day -= 7;
+  }
+  // 23:59:59.999, which some zones use for the end of a day, is the next midnight.
+  const std::int64_t rounded_up = when.wMilliseconds >= 500 ? 1 : 0;
+  return DaysFromCivil(year, when.wMonth, day) * kSecondsPerDay + when.wHour * 3600 +
+         when.wMinute * 60 + when.wSecond + rounded_up;
+}
+
+class WindowsZone final : public ZoneRules {
+ public:
+  WindowsZone(const DYNAMIC_TIME_ZONE_INFORMATION& zone, bool machine)
+      : zone_(zone), machine_(machine) {}
+
+  ZoneInterval IntervalAt(std::int64_t instant) const override {
+    const std::int64_t year = CivilFromDays(DayOfSeconds(instant)).year;
+    const std::int64_t year_begins = DaysFromCivil(year, 1, 1) * kSecondsPerDay;
+    const std::int64_t year_ends = DaysFromCivil(year + 1, 1, 1) * kSecondsPerDay;
+    const std::optional<TIME_ZONE_INFORMATION> found = RulesOfYear(year);
+    if (!found) return {year_begins, year_ends, 0};
+    const TIME_ZONE_INFORMATION& rules = *found;
+    const auto standard = static_cast<std::int32_t>(-(rules.Bias + rules.StandardBias) * 60);
+    const auto daylight = static_cast<std::int32_t>(-(rules.Bias + rules.DaylightBias) * 60);
+    if (rules.StandardDate.wMonth == 0 || rules.DaylightDate.wMonth == 0) {
+      return {year_begins, year_ends, standard};
+    }
+    // Daylight saving starts on the standard clock and ends on the daylight clock.
+    const std::int64_t starts = TransitionInYear(rules.DaylightDate, year) - standard;
+    const std::int64_t ends = TransitionInYear(rules.StandardDate, year) - daylight;
+    const auto [first, second] = std::minmax(starts, ends);
+    // Northern zones keep daylight time between the two, southern ones around them.
+    const std::int32_t between = starts < ends ? daylight : standard;
+    const std::int32_t around = starts < ends ? standard : daylight;
+    if (instant < first) return {year_begins, first, around};
+    if (instant < second) return {first, second, between};
+    return {second, year_ends, around};
+  }
+
+  std::int32_t BaseBiasMinutes() const override {
+    if (machine_) return platform::ZoneBiasMinutes();
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    TIME_ZONE_INFORMATION rules{};
+    DYNAMIC_TIME_ZONE_INFORMATION zone = zone_;
+    if (!GetTimeZoneInformationForYear(now.wYear, &zone, &rules)) return 0;
+    return static_cast<std::int32_t>(rules.Bias);
+  }
+
+ private:
+  // The system reads a year's rules from the registry; each year is asked once.
+  std::optional<TIME_ZONE_INFORMATION> RulesOfYear(std::int64_t year) const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto known = years_.find(year);
+    if (known != years_.end()) return known->second;
+    TIME_ZONE_INFORMATION rules{};
+    DYNAMIC_TIME_ZONE_INFORMATION zone = zone_;
+    std::optional<TIME_ZONE_INFORMATION> found;
+    if (GetTimeZoneInformationForYear(static_cast<USHORT>(year), &zone, &rules)) found = rules;
+    years_.emplace(year, found);
+    return found;
+  }
+
+  DYNAMIC_TIME_ZONE_INFORMATION zone_;
+  bool machine_;
+  mutable std::mutex mutex_;
+  mutable std::map<std::int64_t, std::optional<TIME_ZONE_INFORMATION>> years_;
+};
+
+bool SameName(std::wstring_view a, std::wstring_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [](wchar_t x, wchar_t y) { return std::towlower(x) == std::towlower(y); });
+}
+
+// The system's zones, read from the registry once.
+const std::vector<DYNAMIC_TIME_ZONE_INFORMATION>& SystemZones() {
+  static const std::vector<DYNAMIC_TIME_ZONE_INFORMATION> zones = [] {
+    std::vector<DYNAMIC_TIME_ZONE_INFORMATION> all;
+    for (DWORD index = 0;; ++index) {
+      DYNAMIC_TIME_ZONE_INFORMATION zone{};
+      if (EnumDynamicTimeZoneInformation(index, &zone) != ERROR_SUCCESS) return all;
+      all.push_back(zone);
+    }
+  }();
+  return zones;
+}
+
+bool FindWindowsZone(std::wstring_view name, DYNAMIC_TIME_ZONE_INFORMATION& found) {
+  for (const DYNAMIC_TIME_ZONE_INFORMATION& zone : SystemZones()) {
+    if (SameName(zone.TimeZoneKeyName, name) || SameName(zone.StandardName, name)) {
+      found = zone;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+std::unique_ptr<ZoneRules> MachineZoneRules() {
+  DYNAMIC_TIME_ZONE_INFORMATION zone{};
+  GetDynamicTimeZoneInformation(&zone);
+  return std::make_unique<WindowsZone>(zone, true);
+}
+
+std::unique_ptr<ZoneRules> NamedZoneRules(std::string_view name, std::string& error) {
+  DYNAMIC_TIME_ZONE_INFORMATION zone{};
+  if (FindWindowsZone(Utf16FromUtf8(name), zone)) {
+    return std::make_unique<WindowsZone>(zone, false);
+  }
+  const auto* mapped =
+      std::lower_bound(std::begin(kWindowsZoneNames), std::end(kWindowsZoneNames), name,
+                       [](const NamePair& pair, std::string_view key) { return pair.tz < key; });
+  if (mapped != std::end(kWindowsZoneNames) && mapped->tz == name &&
+      FindWindowsZone(Utf16FromUtf8(mapped->windows), zone)) {
+    return std::make_unique<WindowsZone>(zone, false);
+  }
+  error = "no time zone named \"" + std::string(name) + "\" on this system";
+  return nullptr;
+}
+
+}  // namespace halvrenn::cdr

@@ -1,0 +1,85 @@
+#pragma once
+
+// The round trip of a conversion, read apart from the converter: dropping the fields that it
+// added at the end of each record gives the input back, byte for byte. Records are read as
+// RFC 4180 reads them, leniently: a quote opens a quoted field only at the field's start, a
+// doubled quote inside stands for one, and a record ends at LF or CRLF outside quotes. Blank
+// lines after the header and a last record left open by an unterminated quote get no fields.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace halvrenn::fuzz {
+
+struct RecordSplit {
+  std::size_t content_end;  // where the record's text ends: before its line break
+  std::size_t next;         // where the next record starts
+  bool unterminated_quote;
+  std::size_t last_fields_start[64];  // starts of its fields, the last ones (ring)
+  std::size_t fields;
+};
+
+// Reads the record that starts at `begin`.
+inline RecordSplit ReadRecord(std::string_view text, std::size_t begin, char delimiter) {
+  RecordSplit split{text.size(), text.size(), false, {}, 1};
+  split.last_fields_start[0] = begin;
+  bool quoted = false;
+  bool field_start = true;
+  for (std::size_t i = begin; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"') {
+        if (i + 1 < text.size() && text[i + 1] == '"') {
+          ++i;
+        } else {
+          quoted = false;
+        }
+      }
+      continue;
+    }
+    if (c == '\n') {
+      split.content_end = i > begin && text[i - 1] == '\r' ? i - 1 : i;
+      split.next = i + 1;
+      return split;
+    }
+    if (c == delimiter) {
+      split.last_fields_start[split.fields % 64] = i + 1;
+      ++split.fields;
+      field_start = true;
+      continue;
+    }
+    if (c == '"' && field_start) quoted = true;
+    field_start = false;
+  }
+  split.unterminated_quote = quoted;
+  return split;
+}
+
+inline std::size_t FieldsOfFirstRecord(std::string_view text, char delimiter) {
+  return ReadRecord(text, 0, delimiter).fields;
+}
+
+// `converted` without the last `added` fields of every record that got them; `added` < 64.
+inline std::string DropAddedFields(std::string_view converted, char delimiter, std::size_t added) {
+  std::string original;
+  std::size_t begin = 0;
+  bool header = true;
+  while (begin < converted.size()) {
+    const RecordSplit split = ReadRecord(converted, begin, delimiter);
+    const bool blank = !header && split.content_end == begin && split.fields == 1;
+    if (blank || split.unterminated_quote || added == 0 || split.fields <= added) {
+      original.append(converted.substr(begin, split.next - begin));
+    } else {
+      // The delimiter before the first added field ends the original record's text.
+      const std::size_t cut = split.last_fields_start[(split.fields - added) % 64] - 1;
+      original.append(converted.substr(begin, cut - begin));
+      original.append(converted.substr(split.content_end, split.next - split.content_end));
+    }
+    header = false;
+    begin = split.next;
+  }
+  return original;
+}
+
+}  // namespace halvrenn::fuzz

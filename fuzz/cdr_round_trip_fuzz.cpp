@@ -1,0 +1,79 @@
+// Any bytes as a file of time stamps: the conversion keeps every byte. The first byte chooses the
+// delimiter (its value modulo 3: comma, semicolon, tab), the texts added (bits 2 to 6, one per
+// kind, none meaning gmt,local) and the format (bit 7: locale); the second byte, the size of the
+// pieces the input arrives in. The rest is the file.
+//
+// Whatever the bytes, the conversion ends, and dropping the fields it added to each record
+// (read apart from the converter, cdr_round_trip.h) gives the file back; the pieces do not
+// change the output.
+
+#include <clocale>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "cdr_round_trip.h"
+#include "conversion.h"
+#include "fuzz_check.h"
+
+namespace {
+
+using halvrenn::cdr::Added;
+
+std::string Convert(const halvrenn::cdr::Converter& converter, std::string_view file,
+                    std::size_t piece) {
+  halvrenn::cdr::MemorySource source(file, piece);
+  halvrenn::cdr::StringSink sink;
+  const halvrenn::cdr::StreamResult result = converter.ConvertStream(source, sink, {}, nullptr);
+  if (result.outcome != halvrenn::cdr::Outcome::kDone) {
+    halvrenn::fuzz::Fail("the conversion of bytes in memory succeeds", result.error, file);
+  }
+  return sink.text;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const bool locale_set = std::setlocale(LC_ALL, "C.UTF-8") != nullptr;
+  if (!locale_set) halvrenn::fuzz::Fail("the locale exists", "C.UTF-8", "");
+  if (size < 2) return 0;
+
+  halvrenn::cdr::Options options;
+  options.delimiter = ",;\t"[data[0] % 3];
+  options.zone = "America/New_York";
+  options.jobs = 1;
+  options.format =
+      (data[0] & 0x80) != 0 ? halvrenn::cdr::TextFormat::kLocale : halvrenn::cdr::TextFormat::kIso;
+  options.added.clear();
+  constexpr Added kKinds[] = {Added::kGmt, Added::kLocal, Added::kOffset, Added::kStandard,
+                              Added::kDaylight};
+  for (unsigned bit = 0; bit < 5; ++bit) {
+    if ((data[0] >> (bit + 2) & 1) != 0) options.added.push_back(kKinds[bit]);
+  }
+  if (options.added.empty()) options.added = {Added::kGmt, Added::kLocal};
+  const std::size_t piece = 1 + data[1] % 64;
+  const std::string_view file(reinterpret_cast<const char*>(data) + 2, size - 2);
+
+  static std::string error;
+  const auto converter = halvrenn::cdr::Converter::Create(options, error);
+  if (!converter) halvrenn::fuzz::Fail("the zone exists", error, file);
+
+  const std::string whole = Convert(*converter, file, SIZE_MAX);
+  const std::size_t original_fields = halvrenn::fuzz::FieldsOfFirstRecord(file, *options.delimiter);
+  const std::size_t converted_fields =
+      halvrenn::fuzz::FieldsOfFirstRecord(whole, *options.delimiter);
+  if (converted_fields < original_fields ||
+      (converted_fields - original_fields) % options.added.size() != 0) {
+    halvrenn::fuzz::Fail("the header gains a whole number of fields per time stamp", "", file);
+  }
+  if (halvrenn::fuzz::DropAddedFields(whole, *options.delimiter,
+                                      converted_fields - original_fields) != file) {
+    halvrenn::fuzz::Fail("dropping the added fields gives the file back", "", file);
+  }
+  if (Convert(*converter, file, piece) != whole) {
+    halvrenn::fuzz::Fail("the pieces the file arrives in change nothing", "", file);
+  }
+  return 0;
+}

@@ -1,0 +1,201 @@
+// Properties over generated files: dropping the added fields gives the input back byte for byte,
+// however the input is split into pieces; and the split over threads gives exactly the bytes and
+// counts of one thread, on files made to make the split hard.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cdr_round_trip.h"
+#include "conversion.h"
+
+namespace halvrenn::cdr {
+namespace {
+
+struct Converted {
+  std::string text;
+  Summary summary;
+};
+
+Converted Convert(const std::string& input, const Options& options, std::size_t piece) {
+  std::string error;
+  const auto converter = Converter::Create(options, error);
+  EXPECT_NE(converter, nullptr) << error;
+  MemorySource source(input, piece);
+  StringSink sink;
+  StreamResult result = converter->ConvertStream(source, sink, {}, nullptr);
+  EXPECT_EQ(result.outcome, Outcome::kDone) << result.error;
+  return {sink.text, result.summary};
+}
+
+class FileMaker {
+ public:
+  explicit FileMaker(unsigned seed) : random_(seed) {}
+
+  std::size_t Below(std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_);
+  }
+
+  // A field: a count in or out of range, empty, text with the characters that matter to CSV,
+  // quoted or not, or raw bytes that need not make sense.
+  std::string Field(char delimiter) {
+    static const std::vector<std::string> kSpecial = {
+        "0", "", "\"\"", "-5", "4294967296", "abc", "\"86400\"", "99999999999999999999999"};
+    switch (Below(6)) {
+      case 0:
+      case 1:
+        return std::to_string(1 + Below(4294967295));
+      case 2:
+        return kSpecial[Below(kSpecial.size())];
+      case 3: {
+        std::string quoted = "\"";
+        for (std::size_t i = Below(12); i > 0; --i) {
+          const char c = Pick(delimiter);
+          quoted += c;
+          if (c == '"') quoted += '"';
+        }
+        return quoted + "\"";
+      }
+      default: {
+        std::string raw;
+        for (std::size_t i = Below(8); i > 0; --i) raw += Pick(delimiter);
+        return raw;
+      }
+    }
+  }
+
+  std::string LineBreak() { return Below(3) == 0 ? "\r\n" : "\n"; }
+
+  // A header with `columns` time stamps among other names, maybe a type row, then records.
+  std::string File(char delimiter, std::size_t records, std::size_t& columns) {
+    static const std::vector<std::string> kNames = {
+        "dateTimeOrigination", "dateTimeConnect",     "\"dateTimeDisconnect\"", "start_epoch",
+        "cdrRecordType",       "globalCallID_callId", "\"origIpAddr\"",         "duration"};
+    std::string file = Below(5) == 0 ? "\xEF\xBB\xBF" : "";
+    const std::size_t fields = 1 + Below(kNames.size());
+    columns = 0;
+    for (std::size_t i = 0; i < fields; ++i) {
+      if (i > 0) file += delimiter;
+      const std::string& name = kNames[Below(kNames.size())];
+      columns += name.find("date") != std::string::npos || name.find("epoch") != std::string::npos;
+      file += name;
+    }
+    file += LineBreak();
+    if (Below(2) == 0) {
+      for (std::size_t i = 0; i < fields; ++i)
+        file += (i > 0 ? std::string(1, delimiter) : "") + "INTEGER";
+      file += LineBreak();
+    }
+    for (std::size_t r = 0; r < records; ++r) {
+      const std::size_t count = Below(4) == 0 ? Below(fields + 2) : fields;
+      for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) file += delimiter;
+        file += Field(delimiter);
+      }
+      if (r + 1 < records || Below(2) == 0) file += LineBreak();
+    }
+    return file;
+  }
+
+ private:
+  char Pick(char delimiter) {
+    static const std::string kCharacters = "ab1 \"\r\n\xff";
+    return Below(6) == 0 ? delimiter : kCharacters[Below(kCharacters.size())];
+  }
+
+  std::mt19937 random_;
+};
+
+TEST(CdrRoundTrip, DroppingTheAddedFieldsGivesTheInputBack) {
+  constexpr Added kAll[] = {Added::kGmt, Added::kLocal, Added::kOffset, Added::kStandard,
+                            Added::kDaylight};
+  for (unsigned seed = 1; seed <= 400; ++seed) {
+    FileMaker maker(seed);
+    Options options;
+    options.delimiter = ",;\t"[maker.Below(3)];
+    options.zone = "America/New_York";
+    options.jobs = 1;
+    options.format = maker.Below(4) == 0 ? TextFormat::kLocale : TextFormat::kIso;
+    options.added.clear();
+    for (std::size_t i = 1 + maker.Below(4); i > 0; --i)
+      options.added.push_back(kAll[maker.Below(5)]);
+    std::size_t columns = 0;
+    const std::string input = maker.File(*options.delimiter, maker.Below(30), columns);
+
+    const Converted whole = Convert(input, options, SIZE_MAX);
+    const std::size_t added = fuzz::FieldsOfFirstRecord(whole.text, *options.delimiter) -
+                              fuzz::FieldsOfFirstRecord(input, *options.delimiter);
+    ASSERT_EQ(added, columns * options.added.size()) << "seed " << seed;
+    ASSERT_EQ(fuzz::DropAddedFields(whole.text, *options.delimiter, added), input)
+        << "seed " << seed;
+    ASSERT_EQ(Convert(input, options, 1 + maker.Below(40)).text, whole.text) << "seed " << seed;
+  }
+}
+
+// Records that straddle the block edges: quotes and doubled quotes, CRLF, blank lines, line
+// breaks inside quoted fields (never, once in the middle, or in every few records, each a wrong
+// guess of where a block ends), or one record longer than any block.
+enum class Breaks { kNone, kOnce, kOften, kLongRecord };
+
+std::string HardToSplit(Breaks breaks) {
+  std::string file =
+      "id,dateTimeOrigination,note,dateTimeConnect\r\nINTEGER,INTEGER,VARCHAR(9),INTEGER\r\n";
+  FileMaker maker(7);
+  for (std::size_t record = 0; file.size() < (std::size_t{13} << 20); ++record) {
+    file += std::to_string(record) + "," + std::to_string(1700000000 + record * 977) + ",";
+    switch (record % 5) {
+      case 0:
+        file += breaks == Breaks::kOften ? "\"" + std::string(maker.Below(3000), '\n') + "\"\"\""
+                                         : "\"a,\"\"\"";
+        break;
+      case 1:
+        file += "\",\"\"\"";
+        break;
+      case 2:
+        file += "x\"y";
+        break;
+      default:
+        break;
+    }
+    file += record % 11 == 0 ? ",0" : "," + std::to_string(1800000000 + record);
+    file += record % 3 == 0 ? "\r\n" : "\n";
+    if (record % 17 == 0) file += "\n";
+    if (breaks == Breaks::kOnce && record == 20000) file += "1,2,\"\n\n\",3\n";
+    if (breaks == Breaks::kLongRecord && record == 2000) {
+      file += "1,2,\"" + std::string(9 << 20, ',') + "\",3\n";
+    }
+  }
+  return file + "\"unterminated,1\n2";
+}
+
+TEST(CdrRoundTrip, ThreadsGiveTheBytesOfOneThread) {
+  for (const Breaks breaks : {Breaks::kNone, Breaks::kOnce, Breaks::kOften, Breaks::kLongRecord}) {
+    const std::string input = HardToSplit(breaks);
+    Options options;
+    options.zone = "Europe/Paris";
+    options.added = {Added::kLocal, Added::kOffset};
+    options.jobs = 1;
+    const Converted one = Convert(input, options, SIZE_MAX);
+    EXPECT_EQ(one.summary.tally.malformed.count, 1U);  // the unterminated quote at the end
+    EXPECT_EQ(fuzz::DropAddedFields(one.text, ',', 4), input);
+    for (const unsigned jobs : {2U, 3U}) {
+      options.jobs = jobs;
+      const Converted many = Convert(input, options, (std::size_t{1} << 20) - jobs);
+      ASSERT_TRUE(many.text == one.text) << jobs << " threads";
+      const Tally& a = one.summary.tally;
+      const Tally& b = many.summary.tally;
+      EXPECT_EQ(a.records, b.records);
+      EXPECT_EQ(a.converted, b.converted);
+      EXPECT_EQ(a.empty, b.empty);
+      EXPECT_EQ(a.rejected.count, b.rejected.count);
+      EXPECT_EQ(a.rejected.first, b.rejected.first);
+      EXPECT_EQ(a.malformed.first, b.malformed.first);
+      EXPECT_EQ(a.line_breaks, b.line_breaks);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace halvrenn::cdr
