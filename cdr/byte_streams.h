@@ -6,11 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace halvrenn::cdr {
 
@@ -39,12 +39,15 @@ class TemporaryFile : public ByteSink {
   // Closes the file and renames it to the destination; with `replace` false an existing
   // destination is kept and Commit fails. On failure the temporary file is removed.
   virtual bool Commit(bool replace) = 0;
-  virtual std::filesystem::path TemporaryPath() const = 0;
+  virtual std::string TemporaryPath() const = 0;
 };
 
+// Paths are UTF-8 text on every platform (converted to the system's form at the call), so that
+// the window's program carries no std::filesystem. Windows separates folders with \ or /.
+
 // Nothing, with `error` set, when the file cannot be opened.
-std::unique_ptr<ByteSource> OpenInputFile(const std::filesystem::path& path, std::string& error);
-std::unique_ptr<TemporaryFile> CreateTemporaryFile(const std::filesystem::path& destination,
+std::unique_ptr<ByteSource> OpenInputFile(std::string_view path, std::string& error);
+std::unique_ptr<TemporaryFile> CreateTemporaryFile(std::string_view destination,
                                                    std::string& error);
 std::unique_ptr<ByteSource> StandardInput();
 std::unique_ptr<ByteSink> StandardOutput();
@@ -73,8 +76,18 @@ class StringSink final : public ByteSink {
   std::string text;
 };
 
-// Paths as UTF-8 text, on every platform.
-std::filesystem::path PathFromUtf8(std::string_view text);
-std::string Utf8FromPath(const std::filesystem::path& path);
+bool IsPathSeparator(char c);
+char PreferredPathSeparator();
+bool PathExists(std::string_view path);
+bool IsFolder(std::string_view path);
+// The size of a regular file; nothing for anything else or when it cannot be read.
+std::optional<std::uint64_t> FileSizeOf(std::string_view path);
+// The regular files in a folder, not in its subfolders, as paths, in no particular order.
+std::vector<std::string> RegularFilesIn(std::string_view folder);
+
+// "a/b/calls.csv" gives "calls.csv" and "a/b"; a bare name gives itself and "".
+std::string FileNameOf(std::string_view path);
+std::string FolderOf(std::string_view path);
+std::string JoinPath(std::string_view folder, std::string_view name);
 
 }  // namespace halvrenn::cdr

@@ -2,6 +2,7 @@
 // pieces. A read interrupted by a signal fails rather than being retried, so that an interrupt
 // (Ctrl+C, whose handler sets the cancellation flag) also ends a read that waits on a terminal.
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -76,8 +77,7 @@ class DescriptorSink final : public ByteSink {
 
 class PosixTemporaryFile final : public TemporaryFile {
  public:
-  PosixTemporaryFile(int descriptor, std::filesystem::path temporary,
-                     std::filesystem::path destination)
+  PosixTemporaryFile(int descriptor, std::string temporary, std::string destination)
       : descriptor_(descriptor),
         temporary_(std::move(temporary)),
         destination_(std::move(destination)) {}
@@ -87,7 +87,7 @@ class PosixTemporaryFile final : public TemporaryFile {
 
   bool Write(std::string_view bytes) override { return WriteAll(descriptor_, bytes, error_); }
   std::string Error() const override { return error_; }
-  std::filesystem::path TemporaryPath() const override { return temporary_; }
+  std::string TemporaryPath() const override { return temporary_; }
 
   bool Commit(bool replace) override {
     // close() reports the write errors that some file systems (NFS) hold back until then.
@@ -122,8 +122,8 @@ class PosixTemporaryFile final : public TemporaryFile {
   }
 
   int descriptor_;
-  std::filesystem::path temporary_;
-  std::filesystem::path destination_;
+  std::string temporary_;
+  std::string destination_;
   bool committed_ = false;
   std::string error_;
 };
@@ -132,8 +132,8 @@ std::atomic<unsigned> temporary_counter{0};
 
 }  // namespace
 
-std::unique_ptr<ByteSource> OpenInputFile(const std::filesystem::path& path, std::string& error) {
-  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+std::unique_ptr<ByteSource> OpenInputFile(std::string_view path, std::string& error) {
+  const int descriptor = open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (descriptor < 0) {
     error = ErrorText(errno);
     return nullptr;
@@ -147,21 +147,22 @@ std::unique_ptr<ByteSource> OpenInputFile(const std::filesystem::path& path, std
   return std::make_unique<DescriptorSource>(descriptor, true);
 }
 
-std::unique_ptr<TemporaryFile> CreateTemporaryFile(const std::filesystem::path& destination,
+std::unique_ptr<TemporaryFile> CreateTemporaryFile(std::string_view destination,
                                                    std::string& error) {
   // A hidden name beside the destination, on the same file system, so that the rename is atomic.
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string name = ".";
-    name += destination.filename().string();
+    name += FileNameOf(destination);
     name += '.';
     name += std::to_string(getpid());
     name += '-';
     name += std::to_string(temporary_counter.fetch_add(1));
     name += ".tmp";
-    std::filesystem::path temporary = destination.parent_path() / name;
+    std::string temporary = JoinPath(FolderOf(destination), name);
     const int descriptor = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (descriptor >= 0) {
-      return std::make_unique<PosixTemporaryFile>(descriptor, std::move(temporary), destination);
+      return std::make_unique<PosixTemporaryFile>(descriptor, std::move(temporary),
+                                                  std::string(destination));
     }
     if (errno != EEXIST) {
       error = ErrorText(errno);
@@ -170,6 +171,40 @@ std::unique_ptr<TemporaryFile> CreateTemporaryFile(const std::filesystem::path& 
   }
   error = ErrorText(EEXIST);
   return nullptr;
+}
+
+bool IsPathSeparator(char c) { return c == '/'; }
+char PreferredPathSeparator() { return '/'; }
+
+bool PathExists(std::string_view path) {
+  struct stat status {};
+  return lstat(std::string(path).c_str(), &status) == 0;
+}
+
+bool IsFolder(std::string_view path) {
+  struct stat status {};
+  return stat(std::string(path).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+std::optional<std::uint64_t> FileSizeOf(std::string_view path) {
+  struct stat status {};
+  if (stat(std::string(path).c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint64_t>(status.st_size);
+}
+
+std::vector<std::string> RegularFilesIn(std::string_view folder) {
+  std::vector<std::string> files;
+  DIR* directory = opendir(std::string(folder).c_str());
+  if (directory == nullptr) return files;
+  while (const dirent* entry = readdir(directory)) {
+    const std::string path = JoinPath(folder, entry->d_name);
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) files.push_back(path);
+  }
+  closedir(directory);
+  return files;
 }
 
 std::unique_ptr<ByteSource> StandardInput() {

@@ -88,8 +88,7 @@ class HandleSink final : public ByteSink {
 
 class WindowsTemporaryFile final : public TemporaryFile {
  public:
-  WindowsTemporaryFile(HANDLE handle, std::filesystem::path temporary,
-                       std::filesystem::path destination)
+  WindowsTemporaryFile(HANDLE handle, std::wstring temporary, std::wstring destination)
       : handle_(handle), temporary_(std::move(temporary)), destination_(std::move(destination)) {}
   WindowsTemporaryFile(const WindowsTemporaryFile&) = delete;
   WindowsTemporaryFile& operator=(const WindowsTemporaryFile&) = delete;
@@ -97,7 +96,7 @@ class WindowsTemporaryFile final : public TemporaryFile {
 
   bool Write(std::string_view bytes) override { return WriteAll(handle_, bytes, error_); }
   std::string Error() const override { return error_; }
-  std::filesystem::path TemporaryPath() const override { return temporary_; }
+  std::string TemporaryPath() const override { return Utf8FromUtf16(temporary_); }
 
   bool Commit(bool replace) override {
     const BOOL closed = CloseHandle(handle_);
@@ -124,8 +123,8 @@ class WindowsTemporaryFile final : public TemporaryFile {
   }
 
   HANDLE handle_;
-  std::filesystem::path temporary_;
-  std::filesystem::path destination_;
+  std::wstring temporary_;
+  std::wstring destination_;
   bool committed_ = false;
   std::string error_;
 };
@@ -134,9 +133,10 @@ std::atomic<unsigned> temporary_counter{0};
 
 }  // namespace
 
-std::unique_ptr<ByteSource> OpenInputFile(const std::filesystem::path& path, std::string& error) {
-  const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+std::unique_ptr<ByteSource> OpenInputFile(std::string_view path, std::string& error) {
+  const HANDLE handle =
+      CreateFileW(Utf16FromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     error = ErrorText(GetLastError());
     return nullptr;
@@ -144,21 +144,19 @@ std::unique_ptr<ByteSource> OpenInputFile(const std::filesystem::path& path, std
   return std::make_unique<HandleSource>(handle, true);
 }
 
-std::unique_ptr<TemporaryFile> CreateTemporaryFile(const std::filesystem::path& destination,
+std::unique_ptr<TemporaryFile> CreateTemporaryFile(std::string_view destination,
                                                    std::string& error) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::wstring name = L".";
-    name += destination.filename().wstring();
-    name += L'.';
-    name += std::to_wstring(GetCurrentProcessId());
-    name += L'-';
-    name += std::to_wstring(temporary_counter.fetch_add(1));
-    name += L".tmp";
-    std::filesystem::path temporary = destination.parent_path() / name;
+    // std::to_string, not std::to_wstring, which would bring a wide printf into the programs.
+    const std::string name = "." + FileNameOf(destination) + "." +
+                             std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(temporary_counter.fetch_add(1)) + ".tmp";
+    std::wstring temporary = Utf16FromUtf8(JoinPath(FolderOf(destination), name));
     const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
-      return std::make_unique<WindowsTemporaryFile>(handle, std::move(temporary), destination);
+      return std::make_unique<WindowsTemporaryFile>(handle, std::move(temporary),
+                                                    Utf16FromUtf8(destination));
     }
     const DWORD failure = GetLastError();
     if (failure != ERROR_FILE_EXISTS && failure != ERROR_ALREADY_EXISTS) {
@@ -168,6 +166,41 @@ std::unique_ptr<TemporaryFile> CreateTemporaryFile(const std::filesystem::path& 
   }
   error = ErrorText(ERROR_FILE_EXISTS);
   return nullptr;
+}
+
+bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+char PreferredPathSeparator() { return '\\'; }
+
+bool PathExists(std::string_view path) {
+  return GetFileAttributesW(Utf16FromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsFolder(std::string_view path) {
+  const DWORD attributes = GetFileAttributesW(Utf16FromUtf8(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::optional<std::uint64_t> FileSizeOf(std::string_view path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(Utf16FromUtf8(path).c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return std::nullopt;
+  }
+  return (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+}
+
+std::vector<std::string> RegularFilesIn(std::string_view folder) {
+  std::vector<std::string> files;
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileW(Utf16FromUtf8(JoinPath(folder, "*")).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return files;
+  do {
+    if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0) {
+      files.push_back(JoinPath(folder, Utf8FromUtf16(found.cFileName)));
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return files;
 }
 
 std::unique_ptr<ByteSource> StandardInput() {

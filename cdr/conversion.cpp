@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstring>
 #include <deque>
-#include <future>
 #include <string_view>
 #include <thread>
 #include <utility>
@@ -79,6 +78,38 @@ class StreamConversion {
     std::unique_ptr<TimeTexts> texts;
     std::unique_ptr<RecordConverter> converter;  // kept in case the next block's cut was wrong
     bool ended_in_record = false;
+  };
+
+  // A block converted on a thread of its own, which only it touches until the thread is done.
+  // (A plain thread rather than std::async: the window's program carries no futures.)
+  class BlockJob {
+   public:
+    template <typename Work>
+    BlockJob(Block block, Work work)
+        : block_(std::make_unique<Block>(std::move(block))),
+          done_(std::make_unique<std::atomic<bool>>(false)) {
+      thread_ = std::thread([block = block_.get(), done = done_.get(), work]() mutable {
+        work(*block);
+        done->store(true, std::memory_order_release);
+      });
+    }
+    BlockJob(BlockJob&&) noexcept = default;
+    BlockJob& operator=(BlockJob&&) noexcept = default;
+    ~BlockJob() { Wait(); }
+
+    bool Ready() const { return done_->load(std::memory_order_acquire); }
+    void Wait() {
+      if (thread_.joinable()) thread_.join();
+    }
+    Block Take() {
+      Wait();
+      return std::move(*block_);
+    }
+
+   private:
+    std::unique_ptr<Block> block_;
+    std::unique_ptr<std::atomic<bool>> done_;
+    std::thread thread_;
   };
 
   // Reads into `pending_` until it holds the header record, and sets the layout from it.
@@ -184,7 +215,7 @@ class StreamConversion {
   // of the input in one pass.
   bool InBlocks(RecordConverter& head) {
     const unsigned jobs = Jobs();
-    std::deque<std::future<Block>> running;
+    std::deque<BlockJob> running;
     std::vector<Block> spare;
     std::string out;
     bool head_done = false;
@@ -192,7 +223,7 @@ class StreamConversion {
 
     // After a failure: the running blocks are waited for and dropped.
     const auto abandon = [&]() {
-      for (std::future<Block>& block : running) block.wait();
+      for (BlockJob& block : running) block.Wait();
       running.clear();
       return false;
     };
@@ -200,12 +231,12 @@ class StreamConversion {
     // went on in one pass (and is done).
     bool switched = false;
     const auto finish_front = [&]() {
-      Block block = running.front().get();
+      Block block = running.front().Take();
       running.pop_front();
       if (!Write(block.out)) return abandon();
       if (block.ended_in_record) {
         std::string rest;
-        for (std::future<Block>& later : running) rest += later.get().in;
+        for (BlockJob& later : running) rest += later.Take().in;
         running.clear();
         rest += buffer;
         buffer.clear();
@@ -251,21 +282,17 @@ class StreamConversion {
         spare.push_back(std::move(block));
       } else {
         const bool last = at_end_;
-        running.push_back(
-            std::async(std::launch::async, [this, last, block = std::move(block)]() mutable {
-              block.texts = std::make_unique<TimeTexts>(rules_, bias_minutes_, layout_.format);
-              block.converter = std::make_unique<RecordConverter>(layout_, *block.texts, false);
-              block.out.clear();
-              block.converter->Feed(block.in, block.out);
-              if (last) block.converter->Finish(block.out);
-              block.ended_in_record = !last && !block.converter->AtRecordStart();
-              block.tally = block.converter->Counts();
-              return std::move(block);
-            }));
+        running.emplace_back(std::move(block), [this, last](Block& block) {
+          block.texts = std::make_unique<TimeTexts>(rules_, bias_minutes_, layout_.format);
+          block.converter = std::make_unique<RecordConverter>(layout_, *block.texts, false);
+          block.out.clear();
+          block.converter->Feed(block.in, block.out);
+          if (last) block.converter->Finish(block.out);
+          block.ended_in_record = !last && !block.converter->AtRecordStart();
+          block.tally = block.converter->Counts();
+        });
       }
-      while (!running.empty() &&
-             (running.size() >= jobs ||
-              running.front().wait_for(std::chrono::seconds(0)) == std::future_status::ready)) {
+      while (!running.empty() && (running.size() >= jobs || running.front().Ready())) {
         if (!finish_front()) return false;
         if (switched) return true;
       }
@@ -304,23 +331,25 @@ bool IsShortExtension(const std::string& extension) {
 
 }  // namespace
 
-std::filesystem::path OutputPathFor(const std::filesystem::path& input,
-                                    const std::optional<std::filesystem::path>& output_directory) {
-  const std::string extension = Utf8FromPath(input.extension());
-  const std::string stem = Utf8FromPath(input.stem());
-  const std::string name = !stem.empty() && IsShortExtension(extension)
-                               ? stem + ".converted" + extension
-                               : Utf8FromPath(input.filename()) + ".converted.csv";
-  return (output_directory ? *output_directory : input.parent_path()) / PathFromUtf8(name);
+std::string OutputPathFor(std::string_view input,
+                          const std::optional<std::string>& output_directory) {
+  const std::string name = FileNameOf(input);
+  // The extension as std::filesystem reads it: from the last dot, unless that starts the name.
+  const std::size_t dot = name.rfind('.');
+  const bool has_extension = dot != std::string::npos && dot > 0;
+  const std::string extension = has_extension ? name.substr(dot) : std::string();
+  const std::string stem = has_extension ? name.substr(0, dot) : name;
+  const std::string converted = !stem.empty() && IsShortExtension(extension)
+                                    ? stem + ".converted" + extension
+                                    : name + ".converted.csv";
+  return JoinPath(output_directory ? *output_directory : FolderOf(input), converted);
 }
 
 Converter::Converter(Options options, std::unique_ptr<ZoneRules> rules)
     : options_(std::move(options)), rules_(std::move(rules)) {}
 
-std::unique_ptr<Converter> Converter::Create(const Options& options, std::string& error) {
-  std::unique_ptr<ZoneRules> rules =
-      options.zone.empty() ? MachineZoneRules() : NamedZoneRules(options.zone, error);
-  if (!rules) return nullptr;
+std::unique_ptr<Converter> Converter::Create(const Options& options,
+                                             std::unique_ptr<ZoneRules> rules, std::string& error) {
   if (options.added.empty()) {
     error = "no columns to add";
     return nullptr;
@@ -338,16 +367,15 @@ FileResult Converter::ConvertFile(const FileRequest& request, const ProgressCall
                                   const std::atomic<bool>* cancel) const {
   FileResult result;
   result.output = OutputPathFor(request.input, request.output_directory);
-  const auto fail = [&](const std::filesystem::path& file, const std::string& what) {
+  const auto fail = [&](const std::string& file, const std::string& what) {
     result.outcome = Outcome::kFailed;
-    result.error = Utf8FromPath(file) + ": " + what;
+    result.error = file + ": " + what;
     return std::move(result);
   };
   std::string error;
   const std::unique_ptr<ByteSource> input = OpenInputFile(request.input, error);
   if (!input) return fail(request.input, "cannot open: " + error);
-  std::error_code exists_error;
-  if (!request.force && std::filesystem::exists(result.output, exists_error)) {
+  if (!request.force && PathExists(result.output)) {
     return fail(result.output, "already exists");
   }
   std::unique_ptr<TemporaryFile> output = CreateTemporaryFile(result.output, error);
@@ -359,24 +387,15 @@ FileResult Converter::ConvertFile(const FileRequest& request, const ProgressCall
     const bool reading = converted.error.starts_with("cannot read");
     output.reset();  // removes the temporary file
     result.outcome = converted.outcome;
-    result.error = Utf8FromPath(reading ? request.input : result.output) + ": " + converted.error;
+    result.error = (reading ? request.input : result.output) + ": " + converted.error;
     return result;
   }
   if (!output->Commit(request.force)) {
-    return fail(result.output,
-                request.force || !std::filesystem::exists(result.output, exists_error)
-                    ? "cannot write: " + output->Error()
-                    : "already exists");
+    return fail(result.output, request.force || !PathExists(result.output)
+                                   ? "cannot write: " + output->Error()
+                                   : "already exists");
   }
   return result;
-}
-
-FileResult ConvertFile(const FileRequest& request, const Options& options,
-                       const ProgressCallback& progress, const std::atomic<bool>* cancel) {
-  std::string error;
-  const std::unique_ptr<Converter> converter = Converter::Create(options, error);
-  if (!converter) return {Outcome::kFailed, {}, error, {}};
-  return converter->ConvertFile(request, progress, cancel);
 }
 
 }  // namespace halvrenn::cdr

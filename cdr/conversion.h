@@ -10,11 +10,11 @@
 
 #include <atomic>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "byte_streams.h"
@@ -59,27 +59,31 @@ struct StreamResult {
 };
 
 struct FileRequest {
-  std::filesystem::path input;
-  std::optional<std::filesystem::path> output_directory;  // nothing: beside the input
-  bool force = false;                                     // replace an existing output
+  std::string input;                            // UTF-8, as every path here
+  std::optional<std::string> output_directory;  // nothing: beside the input
+  bool force = false;                           // replace an existing output
 };
 
 struct FileResult {
   Outcome outcome = Outcome::kDone;
-  std::filesystem::path output;
+  std::string output;
   std::string error;  // names the file and what failed
   Summary summary;
 };
 
 // calls.csv -> calls.converted.csv; a name without an extension, as call managers write them
 // (cdr_Cluster1_01_202612070915_1), gets .converted.csv appended.
-std::filesystem::path OutputPathFor(const std::filesystem::path& input,
-                                    const std::optional<std::filesystem::path>& output_directory);
+std::string OutputPathFor(std::string_view input,
+                          const std::optional<std::string>& output_directory);
 
 class Converter {
  public:
   // Nothing, with `error` set, when the options name a zone that does not exist.
   static std::unique_ptr<Converter> Create(const Options& options, std::string& error);
+  // With rules already chosen, such as MachineZoneRules(); options.zone is not read. A program
+  // that never names a zone (the window) so carries no table of zone names.
+  static std::unique_ptr<Converter> Create(const Options& options, std::unique_ptr<ZoneRules> rules,
+                                           std::string& error);
 
   StreamResult ConvertStream(ByteSource& input, ByteSink& output, const ProgressCallback& progress,
                              const std::atomic<bool>* cancel) const;
@@ -95,9 +99,22 @@ class Converter {
   std::unique_ptr<ZoneRules> rules_;
 };
 
-// One file with the given options, as the window converts a dropped file.
-FileResult ConvertFile(const FileRequest& request, const Options& options,
-                       const ProgressCallback& progress = {},
-                       const std::atomic<bool>* cancel = nullptr);
+// The converters by options, and one file with them, defined here so that only a program that
+// names zones carries the zone names: the window chooses its rules itself.
+inline std::unique_ptr<Converter> Converter::Create(const Options& options, std::string& error) {
+  std::unique_ptr<ZoneRules> rules =
+      options.zone.empty() ? MachineZoneRules() : NamedZoneRules(options.zone, error);
+  if (!rules) return nullptr;
+  return Create(options, std::move(rules), error);
+}
+
+inline FileResult ConvertFile(const FileRequest& request, const Options& options,
+                              const ProgressCallback& progress = {},
+                              const std::atomic<bool>* cancel = nullptr) {
+  std::string error;
+  const std::unique_ptr<Converter> converter = Converter::Create(options, error);
+  if (!converter) return {Outcome::kFailed, {}, error, {}};
+  return converter->ConvertFile(request, progress, cancel);
+}
 
 }  // namespace halvrenn::cdr

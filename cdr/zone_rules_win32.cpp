@@ -4,12 +4,13 @@
 // those EnumDynamicTimeZoneInformation lists, found by its Windows name ("Eastern Standard
 // Time") or by a tz database name that CLDR maps to it (windows_zone_names.inc).
 
+#include "zone_rules_win32.h"
+
 #include <windows.h>
 
 #include <algorithm>
 #include <array>
 #include <cwctype>
-#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -24,15 +25,6 @@
 
 namespace halvrenn::cdr {
 namespace {
-
-struct NamePair {
-  std::string_view tz;
-  std::string_view windows;
-};
-
-constexpr NamePair kWindowsZoneNames[] = {
-#include "windows_zone_names.inc"
-};
 
 bool IsLeap(std::int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
@@ -100,20 +92,22 @@ class WindowsZone final : public ZoneRules {
   // The system reads a year's rules from the registry; each year is asked once.
   std::optional<TIME_ZONE_INFORMATION> RulesOfYear(std::int64_t year) const {
     const std::lock_guard<std::mutex> lock(mutex_);
-    const auto known = years_.find(year);
-    if (known != years_.end()) return known->second;
+    // A few hundred years at most (1969 to 2106): a list searched in order is enough.
+    for (const auto& [known, rules] : years_) {
+      if (known == year) return rules;
+    }
     TIME_ZONE_INFORMATION rules{};
     DYNAMIC_TIME_ZONE_INFORMATION zone = zone_;
     std::optional<TIME_ZONE_INFORMATION> found;
     if (GetTimeZoneInformationForYear(static_cast<USHORT>(year), &zone, &rules)) found = rules;
-    years_.emplace(year, found);
+    years_.emplace_back(year, found);
     return found;
   }
 
   DYNAMIC_TIME_ZONE_INFORMATION zone_;
   bool machine_;
   mutable std::mutex mutex_;
-  mutable std::map<std::int64_t, std::optional<TIME_ZONE_INFORMATION>> years_;
+  mutable std::vector<std::pair<std::int64_t, std::optional<TIME_ZONE_INFORMATION>>> years_;
 };
 
 bool SameName(std::wstring_view a, std::wstring_view b) {
@@ -153,20 +147,10 @@ std::unique_ptr<ZoneRules> MachineZoneRules() {
   return std::make_unique<WindowsZone>(zone, true);
 }
 
-std::unique_ptr<ZoneRules> NamedZoneRules(std::string_view name, std::string& error) {
+std::unique_ptr<ZoneRules> SystemZoneRules(std::string_view windows_name) {
   DYNAMIC_TIME_ZONE_INFORMATION zone{};
-  if (FindWindowsZone(Utf16FromUtf8(name), zone)) {
-    return std::make_unique<WindowsZone>(zone, false);
-  }
-  const auto* mapped =
-      std::lower_bound(std::begin(kWindowsZoneNames), std::end(kWindowsZoneNames), name,
-                       [](const NamePair& pair, std::string_view key) { return pair.tz < key; });
-  if (mapped != std::end(kWindowsZoneNames) && mapped->tz == name &&
-      FindWindowsZone(Utf16FromUtf8(mapped->windows), zone)) {
-    return std::make_unique<WindowsZone>(zone, false);
-  }
-  error = "no time zone named \"" + std::string(name) + "\" on this system";
-  return nullptr;
+  if (!FindWindowsZone(Utf16FromUtf8(windows_name), zone)) return nullptr;
+  return std::make_unique<WindowsZone>(zone, false);
 }
 
 }  // namespace halvrenn::cdr

@@ -23,3 +23,60 @@ else()
 endif()
 
 include(CPack)
+
+# The Windows installer, Halvrenn-<version>-x64.msi, built with wixl (msitools) beside the zip.
+# Its ProductVersion is the numeric project version (Windows Installer compares the first three
+# fields); its name carries the version the user reads, as the zip's does. The windows presets
+# turn it on. Signing is ready but optional: HALVRENN_SIGNING_CERTIFICATE names a PKCS#12 file
+# (its password in HALVRENN_SIGNING_PASSWORD_FILE); without one the build says it did not sign.
+option(HALVRENN_MSI "Build the Windows installer with wixl (msitools)" OFF)
+if(WIN32 AND HALVRENN_MSI)
+  find_program(HALVRENN_WIXL wixl REQUIRED)
+  find_program(HALVRENN_OSSLSIGNCODE osslsigncode)
+  set(HALVRENN_SIGNING_CERTIFICATE "$ENV{HALVRENN_SIGNING_CERTIFICATE}"
+      CACHE FILEPATH "PKCS#12 file to sign the programs and the MSI with (none: not signed)")
+  set(HALVRENN_SIGNING_PASSWORD_FILE "$ENV{HALVRENN_SIGNING_PASSWORD_FILE}"
+      CACHE FILEPATH "File holding the password of the signing certificate")
+  set(HALVRENN_SIGNING_TIMESTAMP_URL "$ENV{HALVRENN_SIGNING_TIMESTAMP_URL}"
+      CACHE STRING "RFC 3161 time-stamp server for the signatures (none: no time stamp)")
+
+  set(HALVRENN_MSI_FILE ${CMAKE_BINARY_DIR}/Halvrenn-${HALVRENN_DISPLAY_VERSION}-x64.msi)
+  set(HALVRENN_MSI_INPUTS ${CMAKE_BINARY_DIR}/packaging/msi_inputs.cmake)
+  set(msi_programs halvrenn_win32)
+  set(msi_cdr_exe "")
+  # halvrenn-cdr.exe goes in with the window whenever the build has it.
+  if(TARGET halvrenn_cdr_cli)
+    set(msi_cdr_exe $<TARGET_FILE:halvrenn_cdr_cli>)
+    list(APPEND msi_programs halvrenn_cdr_cli)
+  endif()
+  # What make_msi.cmake reads; each value yields to one given on its command line, as in tests.
+  set(msi_inputs "")
+  foreach(pair
+      "WIXL|${HALVRENN_WIXL}" "OSSLSIGNCODE|${HALVRENN_OSSLSIGNCODE}"
+      "WXS|${PROJECT_SOURCE_DIR}/packaging/halvrenn.wxs"
+      "ICON|${PROJECT_SOURCE_DIR}/app/win32/halvrenn.ico"
+      "HALVRENN_EXE|$<TARGET_FILE:halvrenn_win32>" "HALVRENN_CDR_EXE|${msi_cdr_exe}"
+      "PRODUCT_VERSION|${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}"
+      "DISPLAY_VERSION|${HALVRENN_DISPLAY_VERSION}" "MANUFACTURER|${CPACK_PACKAGE_VENDOR}"
+      "SUMMARY|${PROJECT_DESCRIPTION}" "SIGNED_DESCRIPTION|Halvrenn ${HALVRENN_DISPLAY_VERSION}")
+    string(REPLACE "|" ";" pair "${pair}")
+    list(GET pair 0 name)
+    list(GET pair 1 value)
+    string(APPEND msi_inputs "if(NOT DEFINED ${name})\n  set(${name} [==[${value}]==])\nendif()\n")
+  endforeach()
+  file(GENERATE OUTPUT ${HALVRENN_MSI_INPUTS} CONTENT "${msi_inputs}")
+
+  add_custom_command(
+    OUTPUT ${HALVRENN_MSI_FILE}
+    COMMAND ${CMAKE_COMMAND} -DINPUTS=${HALVRENN_MSI_INPUTS} -DOUTPUT=${HALVRENN_MSI_FILE}
+            "-DCERTIFICATE=${HALVRENN_SIGNING_CERTIFICATE}"
+            "-DPASSWORD_FILE=${HALVRENN_SIGNING_PASSWORD_FILE}"
+            "-DTIMESTAMP_URL=${HALVRENN_SIGNING_TIMESTAMP_URL}"
+            -P ${PROJECT_SOURCE_DIR}/packaging/make_msi.cmake
+    DEPENDS ${msi_programs} ${HALVRENN_MSI_INPUTS} ${PROJECT_SOURCE_DIR}/packaging/halvrenn.wxs
+            ${PROJECT_SOURCE_DIR}/packaging/make_msi.cmake
+            ${PROJECT_SOURCE_DIR}/app/win32/halvrenn.ico
+    COMMENT "Building Halvrenn-${HALVRENN_DISPLAY_VERSION}-x64.msi"
+    VERBATIM)
+  add_custom_target(halvrenn_msi ALL DEPENDS ${HALVRENN_MSI_FILE})
+endif()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Sets up the machine, then builds and runs every test of the four builds: native (linux), with
+# Sets up the machine, then builds and runs every test of the five builds: native (linux), with
 # sanitizers (asan), the fuzz targets of the core for a minute each (fuzz) and cross-built for
-# Windows under Wine (windows). Exits non-zero on any failure.
+# Windows under Wine with GCC (windows) and with Clang (windows-clang). Exits non-zero on any
+# failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,7 +12,7 @@ scripts/setup.sh
 echo "== format"
 git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 
-for preset in linux asan fuzz windows; do
+for preset in linux asan fuzz windows windows-clang; do
   echo "== ${preset}"
   cmake --preset "$preset"
   cmake --build --preset "$preset"
@@ -31,7 +32,9 @@ fi
 cmake --build "$plain/build"
 DESTDIR="$plain/root" cmake --install "$plain/build" >/dev/null
 
-# The packages: halvrenn .deb and .tar.gz natively, the zip holding Halvrenn.exe.
+# The packages: halvrenn .deb and .tar.gz natively, the zip holding Halvrenn.exe, and the MSI
+# that the windows build made.
 for preset in linux windows; do
   (cd "build/${preset}" && cpack)
 done
+ls -l build/windows/Halvrenn-*-x64.msi

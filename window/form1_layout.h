@@ -12,7 +12,7 @@ namespace halvrenn {
 
 inline constexpr int kTwipsPerInch = 1440;
 
-enum class ControlKind { Label, TextField };
+enum class ControlKind { kLabel, kTextField };
 
 struct ControlDescription {
   std::string_view name;
@@ -35,17 +35,17 @@ inline constexpr FormDescription Form1{
     7140,
     3570,
     {{
-        {"Label1", ControlKind::Label, 120, 285, 3495, 495, 2, "Integer From CDR Record", 0},
-        {"Text1", ControlKind::TextField, 4320, 240, 2295, 375, 0, "", 10},
-        {"Label2", ControlKind::Label, 120, 1080, 3495, 495, 5,
+        {"Label1", ControlKind::kLabel, 120, 285, 3495, 495, 2, "Integer From CDR Record", 0},
+        {"Text1", ControlKind::kTextField, 4320, 240, 2295, 375, 0, "", 10},
+        {"Label2", ControlKind::kLabel, 120, 1080, 3495, 495, 5,
          "Date and Time in Greenwich Mean Time", 0},
-        {"Text2", ControlKind::TextField, 4320, 1080, 2295, 375, 1, "Invalid", 0},
-        {"Label3", ControlKind::Label, 120, 1920, 3495, 495, 4,
+        {"Text2", ControlKind::kTextField, 4320, 1080, 2295, 375, 1, "Invalid", 0},
+        {"Label3", ControlKind::kLabel, 120, 1920, 3495, 495, 4,
          "Date and Time in Local Time Zone (Standard)", 0},
-        {"Text3", ControlKind::TextField, 4320, 1920, 2295, 375, 3, "Invalid", 0},
-        {"Label4", ControlKind::Label, 120, 2760, 3495, 495, 7,
+        {"Text3", ControlKind::kTextField, 4320, 1920, 2295, 375, 3, "Invalid", 0},
+        {"Label4", ControlKind::kLabel, 120, 2760, 3495, 495, 7,
          "Date and Time in Local Time Zone (Daylight)", 0},
-        {"Text4", ControlKind::TextField, 4320, 2760, 2295, 375, 6, "Invalid", 0},
+        {"Text4", ControlKind::kTextField, 4320, 2760, 2295, 375, 6, "Invalid", 0},
     }},
 };
 
@@ -70,7 +70,7 @@ constexpr const ControlDescription& Describe(Form1Control control) {
 constexpr bool TextFieldsAreInTabOrder() {
   int previous = -1;
   for (const ControlDescription& control : Form1.controls) {
-    if (control.kind != ControlKind::TextField) continue;
+    if (control.kind != ControlKind::kTextField) continue;
     if (control.tab_index <= previous) return false;
     previous = control.tab_index;
   }

@@ -55,7 +55,7 @@ Exit status: 0 every file written, 1 a file could not be read or written, 2 wron
 
 struct Command {
   cdr::Options options;
-  std::optional<std::filesystem::path> output_directory;
+  std::optional<std::string> output_directory;
   bool force = false;
   bool quiet = false;
   std::vector<std::string> files;
@@ -156,7 +156,7 @@ std::optional<int> Parse(const std::vector<std::string>& arguments, Command& com
     } else if (is("-o", "--output")) {
       const auto directory = value();
       if (!directory || directory->empty()) return UsageError("--output needs a folder");
-      command.output_directory = cdr::PathFromUtf8(*directory);
+      command.output_directory = std::string(*directory);
     } else if (is("-c", "--column")) {
       const auto text = value();
       const auto choice = text ? cdr::ParseColumnChoice(*text) : std::nullopt;
@@ -265,8 +265,8 @@ int Run(const std::vector<std::string>& arguments) {
   std::string error;
   const std::unique_ptr<cdr::Converter> converter = cdr::Converter::Create(command.options, error);
   if (!converter) return UsageError(error);
-  if (command.output_directory && !std::filesystem::is_directory(*command.output_directory)) {
-    return UsageError("no folder " + cdr::Utf8FromPath(*command.output_directory));
+  if (command.output_directory && !cdr::IsFolder(*command.output_directory)) {
+    return UsageError("no folder " + *command.output_directory);
   }
 
   static std::atomic<bool> cancel{false};
@@ -292,14 +292,14 @@ int Run(const std::vector<std::string>& arguments) {
       summary = std::move(result.summary);
     } else {
       cdr::FileResult result = converter->ConvertFile(
-          {cdr::PathFromUtf8(file), command.output_directory, command.force}, progress, &cancel);
+          {file, command.output_directory, command.force}, progress, &cancel);
       outcome = result.outcome;
       failure = result.error;
       if (result.outcome == cdr::Outcome::kFailed && result.error.ends_with("already exists")) {
         failure += " (--force replaces it)";
       }
       summary = std::move(result.summary);
-      shown = name + " -> " + cdr::Utf8FromPath(result.output);
+      shown = name + " -> " + result.output;
     }
     line.Erase();
     if (outcome == cdr::Outcome::kCancelled) {

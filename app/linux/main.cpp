@@ -1,5 +1,6 @@
-// Halvrenn for Linux: Form1 as a Qt window. The program reads no command line of its own (Qt
-// takes its standard options, such as -platform).
+// Halvrenn for Linux: Form1 as a Qt window. Files named on the command line (what a file manager
+// passes for "Open with", after Qt has taken its standard options such as -platform) are
+// converted as files dropped on the window are.
 
 #include <QApplication>
 #include <QIcon>
@@ -24,5 +25,7 @@ int main(int argc, char** argv) {
 
   halvrenn::qt::Form1Widget form;
   form.show();
+  const QStringList files = QApplication::arguments().mid(1);
+  if (!files.isEmpty()) form.ConvertFiles(files);
   return QApplication::exec();
 }

@@ -160,17 +160,23 @@ TEST(CdrRecords, ZoneNamesAreCheckedOnce) {
 
 TEST(CdrRecords, OutputNames) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"dir/calls.csv", "dir/calls.converted.csv"},
-      {"dir/cdr_Cluster1_01_202612070915_1", "dir/cdr_Cluster1_01_202612070915_1.converted.csv"},
+      {"dir/calls.csv", "calls.converted.csv"},
+      {"dir/cdr_Cluster1_01_202612070915_1", "cdr_Cluster1_01_202612070915_1.converted.csv"},
       {"calls.txt", "calls.converted.txt"},
-      {".hidden", ".hidden.converted.csv"},
-      {"cdr.v2_node", "cdr.v2_node.converted.csv"},
+      {"/.hidden", ".hidden.converted.csv"},
+      {"a/b/cdr.v2_node", "cdr.v2_node.converted.csv"},
   };
-  for (const auto& [input, output] : cases) {
-    EXPECT_EQ(OutputPathFor(PathFromUtf8(input), std::nullopt), PathFromUtf8(output)) << input;
+  for (const auto& [input, name] : cases) {
+    const std::string output = OutputPathFor(input, std::nullopt);
+    EXPECT_EQ(FileNameOf(output), name) << input;
+    EXPECT_EQ(FolderOf(output), FolderOf(input)) << input;  // beside the input
   }
-  EXPECT_EQ(OutputPathFor(PathFromUtf8("a/calls.csv"), PathFromUtf8("out")),
-            PathFromUtf8("out/calls.converted.csv"));
+  const std::string elsewhere = OutputPathFor("a/calls.csv", std::string("out"));
+  EXPECT_EQ(FolderOf(elsewhere), "out");
+  EXPECT_EQ(FileNameOf(elsewhere), "calls.converted.csv");
+  // The folder of a file at the root keeps the root.
+  EXPECT_EQ(FolderOf("/calls.csv"), "/");
+  EXPECT_EQ(FolderOf("calls.csv"), "");
 }
 
 }  // namespace

@@ -1,10 +1,16 @@
 #include "form1_widget.h"
 
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QUrl>
 
 #include "digits_only_line_edit.h"
 #include "dispatch.h"
+#include "file_drop_controller.h"
 
 namespace halvrenn::qt {
 namespace {
@@ -13,9 +19,21 @@ QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The local files a drag carries; none for text, or for files that are not local.
+QStringList LocalFiles(const QMimeData* data) {
+  QStringList files;
+  if (data == nullptr || !data->hasUrls()) return files;
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) files.append(url.toLocalFile());
+  }
+  return files;
+}
+
 }  // namespace
 
-Form1Widget::Form1Widget(QWidget* parent) : QWidget(parent) {
+Form1Widget::Form1Widget(QWidget* parent)
+    : QWidget(parent), file_drop_(new FileDropController(this)) {
+  setAcceptDrops(true);
   setWindowTitle(FromUtf8(Form1.title));
   setFixedSize(PixelsFromTwips(Form1.client_width), PixelsFromTwips(Form1.client_height));
 
@@ -24,7 +42,7 @@ Form1Widget::Form1Widget(QWidget* parent) : QWidget(parent) {
   for (std::size_t index = 0; index < Form1.controls.size(); ++index) {
     const ControlDescription& d = Form1.controls[index];
     QWidget* widget = nullptr;
-    if (d.kind == ControlKind::Label) {
+    if (d.kind == ControlKind::kLabel) {
       auto* label = new QLabel(FromUtf8(d.initial_text), this);
       label->setWordWrap(true);
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -41,6 +59,8 @@ Form1Widget::Form1Widget(QWidget* parent) : QWidget(parent) {
       pending_label = nullptr;
       if (previous_field != nullptr) setTabOrder(previous_field, field);
       previous_field = field;
+      // A field takes dropped text itself; dropped files it leaves to the window.
+      field->installEventFilter(this);
       widget = field;
     }
     widget->setObjectName(FromUtf8(d.name));
@@ -60,6 +80,56 @@ QWidget* Form1Widget::control(Form1Control control) const {
 
 QLineEdit* Form1Widget::field(Form1Control control) const {
   return qobject_cast<QLineEdit*>(this->control(control));
+}
+
+Form1Widget::~Form1Widget() = default;
+
+void Form1Widget::ConvertFiles(const QStringList& paths) {
+  std::vector<std::string> files;
+  files.reserve(static_cast<std::size_t>(paths.size()));
+  for (const QString& path : paths) files.push_back(path.toStdString());
+  file_drop_->Convert(files);
+}
+
+void Form1Widget::dragEnterEvent(QDragEnterEvent* event) {
+  if (!LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void Form1Widget::dragMoveEvent(QDragMoveEvent* event) {
+  if (!LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void Form1Widget::dropEvent(QDropEvent* event) {
+  const QStringList files = LocalFiles(event->mimeData());
+  if (files.isEmpty()) return;
+  event->acceptProposedAction();
+  ConvertFiles(files);
+}
+
+// Closing the window stops a conversion cleanly: the file being written is removed.
+void Form1Widget::closeEvent(QCloseEvent* event) {
+  file_drop_->CancelAndWait();
+  QWidget::closeEvent(event);
+}
+
+bool Form1Widget::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop: {
+      auto* drop = static_cast<QDropEvent*>(event);  // QDragEnterEvent and QDragMoveEvent too
+      if (LocalFiles(drop->mimeData()).isEmpty()) break;
+      if (event->type() == QEvent::Drop) {
+        dropEvent(drop);
+      } else {
+        drop->acceptProposedAction();
+      }
+      return true;
+    }
+    default:
+      break;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void Form1Widget::OnText1Changed() { DispatchInputChange(*this); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <string>
@@ -7,15 +8,25 @@
 #include "form1_layout.h"
 #include "on_input_change.h"
 
+class QDropEvent;
 class QLineEdit;
+class QMimeData;
 
 namespace halvrenn::qt {
 
+class FileDropController;
+
 // Form1 as a Qt widget: built from the shared table, a twip being 1/15 of a device-independent
-// pixel; fixed size; each label the buddy of its field; Text1 digits-only for typing.
+// pixel; fixed size; each label the buddy of its field; Text1 digits-only for typing. Files
+// dropped anywhere on it are converted (text dropped on Text1 stays a paste).
 class Form1Widget final : public QWidget, public InputChangeFields {
  public:
   explicit Form1Widget(QWidget* parent = nullptr);
+  ~Form1Widget() override;
+
+  // Converts the files, and the files of the folders, named by local paths.
+  void ConvertFiles(const QStringList& paths);
+  FileDropController& file_drop() const { return *file_drop_; }
 
   // The control of the table at `control`: a QLabel or a QLineEdit.
   QWidget* control(Form1Control control) const;
@@ -26,11 +37,19 @@ class Form1Widget final : public QWidget, public InputChangeFields {
   void WriteText3(const std::string& text) override;
   void WriteText4(const std::string& text) override;
 
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void OnText1Changed();
   void WriteField(Form1Control control, const std::string& text);
 
   std::array<QWidget*, Form1.controls.size()> controls_{};
+  FileDropController* file_drop_;
 };
 
 // Twips to device-independent pixels: 15 twips are one pixel at 96 dpi, and Qt scales device-

@@ -1,6 +1,9 @@
 #include "form1_window.h"
 
+#include <shellapi.h>
+
 #include "dispatch.h"
+#include "file_drop_window.h"
 #include "utf16_text.h"
 
 namespace halvrenn::win32 {
@@ -19,8 +22,11 @@ int ControlId(std::size_t index) { return kFirstControlId + static_cast<int>(ind
 
 }  // namespace
 
+Form1Window::Form1Window() = default;
+
 Form1Window::~Form1Window() {
   if (window_ != nullptr) DestroyWindow(window_);
+  file_drop_.reset();
   if (font_ != nullptr) DeleteObject(font_);
   if (big_icon_ != nullptr) DestroyIcon(big_icon_);
   if (small_icon_ != nullptr) DestroyIcon(small_icon_);
@@ -81,6 +87,18 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
       return 0;
+    case WM_DROPFILES:
+      OnDropFiles(reinterpret_cast<HDROP>(wparam));
+      return 0;
+    case FileDropWindow::kProgressMessage:
+      if (file_drop_) file_drop_->OnProgressPosted();
+      return 0;
+    case FileDropWindow::kFinishedMessage:
+      if (file_drop_) file_drop_->OnFinishedPosted();
+      return 0;
+    case WM_CLOSE:
+      OnClose();
+      return 0;
     case WM_DESTROY:
       OnDestroy();
       return 0;
@@ -104,7 +122,7 @@ bool Form1Window::OnCreate() {
   // field by it, and the fields in tab order, so that their z-order is the focus order.
   for (std::size_t index = 0; index < Form1.controls.size(); ++index) {
     const ControlDescription& description = Form1.controls[index];
-    const bool is_label = description.kind == ControlKind::Label;
+    const bool is_label = description.kind == ControlKind::kLabel;
     const DWORD style = is_label ? WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX
                                  : WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
     const std::wstring text = Utf16FromUtf8(description.initial_text);
@@ -125,6 +143,8 @@ bool Form1Window::OnCreate() {
   ApplyMessageFont();
   ApplyIcons();
   LayOut();
+  file_drop_ = std::make_unique<FileDropWindow>(window_);
+  DragAcceptFiles(window_, TRUE);
   return true;
 }
 
@@ -165,7 +185,35 @@ void Form1Window::OnDpiChanged(UINT dpi, const RECT& suggested) {
   LayOut();
 }
 
-void Form1Window::OnDestroy() { PostQuitMessage(0); }
+// Closing the window stops a conversion cleanly, the file being written removed, before the
+// window goes: the system destroys the progress window first, which may take a while.
+void Form1Window::OnClose() {
+  if (file_drop_) file_drop_->CancelAndWait();
+  DestroyWindow(window_);
+}
+
+// A window destroyed without being closed stops a conversion here.
+void Form1Window::OnDestroy() {
+  if (file_drop_) file_drop_->CancelAndWait();
+  PostQuitMessage(0);
+}
+
+// The system hands over the drop; it is released here whatever happens next.
+void Form1Window::OnDropFiles(HDROP drop) {
+  std::vector<std::string> paths;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT index = 0; index < count; ++index) {
+    std::wstring path(DragQueryFileW(drop, index, nullptr, 0) + 1, L'\0');
+    path.resize(DragQueryFileW(drop, index, path.data(), static_cast<UINT>(path.size())));
+    paths.push_back(Utf8FromUtf16(path));
+  }
+  DragFinish(drop);
+  ConvertFiles(paths);
+}
+
+void Form1Window::ConvertFiles(const std::vector<std::string>& paths) {
+  if (file_drop_) file_drop_->Convert(paths);
+}
 
 void Form1Window::ApplyMessageFont() {
   NONCLIENTMETRICSW metrics{};

@@ -48,7 +48,7 @@ TEST_F(HalvrennExe, WindowIsBuiltFromTheTableAt96Dpi) {
     HWND control = program.control(static_cast<Form1Control>(i));
     wchar_t class_name[32] = {};
     GetClassNameW(control, class_name, 32);
-    EXPECT_STREQ(class_name, d.kind == ControlKind::Label ? L"Static" : L"Edit");
+    EXPECT_STREQ(class_name, d.kind == ControlKind::kLabel ? L"Static" : L"Edit");
     RECT rect{};
     GetWindowRect(control, &rect);
     MapWindowPoints(HWND_DESKTOP, program.window(), reinterpret_cast<POINT*>(&rect), 2);
@@ -58,7 +58,7 @@ TEST_F(HalvrennExe, WindowIsBuiltFromTheTableAt96Dpi) {
     EXPECT_EQ(rect.bottom - rect.top, d.height / 15);
     EXPECT_EQ(program.Text(static_cast<Form1Control>(i)), d.initial_text);
     const LONG control_style = GetWindowLongW(control, GWL_STYLE);
-    EXPECT_EQ((control_style & WS_TABSTOP) != 0, d.kind == ControlKind::TextField);
+    EXPECT_EQ((control_style & WS_TABSTOP) != 0, d.kind == ControlKind::kTextField);
   }
   EXPECT_TRUE(GetWindowLongW(program.control(Form1Control::Text1), GWL_STYLE) & ES_NUMBER);
   EXPECT_EQ(SendMessageW(program.control(Form1Control::Text1), EM_GETLIMITTEXT, 0, 0), 10);

@@ -80,7 +80,7 @@ TEST_F(Form1WidgetTest, IsBuiltFromTheTable) {
     QWidget* widget = form.control(static_cast<Form1Control>(i));
     EXPECT_EQ(widget->geometry(), QRect(d.left / 15, d.top / 15, d.width / 15, d.height / 15));
     EXPECT_EQ(widget->objectName().toStdString(), d.name);
-    if (d.kind == ControlKind::Label) {
+    if (d.kind == ControlKind::kLabel) {
       auto* label = qobject_cast<QLabel*>(widget);
       ASSERT_NE(label, nullptr);
       EXPECT_EQ(label->text().toStdString(), d.initial_text);

@@ -1,0 +1,38 @@
+// Zones named by the user on Windows: a Windows name, or a tz database name mapped to one by
+// CLDR's table (windows_zone_names.inc, made by scripts/windows_zone_names.sh). Apart from the
+// machine's zone, so that a program that never names a zone carries no table.
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+
+#include "zone_rules.h"
+#include "zone_rules_win32.h"
+
+namespace halvrenn::cdr {
+namespace {
+
+struct NamePair {
+  std::string_view tz;
+  std::string_view windows;
+};
+
+constexpr NamePair kWindowsZoneNames[] = {
+#include "windows_zone_names.inc"
+};
+
+}  // namespace
+
+std::unique_ptr<ZoneRules> NamedZoneRules(std::string_view name, std::string& error) {
+  if (std::unique_ptr<ZoneRules> zone = SystemZoneRules(name)) return zone;
+  const auto* mapped =
+      std::lower_bound(std::begin(kWindowsZoneNames), std::end(kWindowsZoneNames), name,
+                       [](const NamePair& pair, std::string_view key) { return pair.tz < key; });
+  if (mapped != std::end(kWindowsZoneNames) && mapped->tz == name) {
+    if (std::unique_ptr<ZoneRules> zone = SystemZoneRules(mapped->windows)) return zone;
+  }
+  error = "no time zone named \"" + std::string(name) + "\" on this system";
+  return nullptr;
+}
+
+}  // namespace halvrenn::cdr

@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# The MSI under Wine's msiexec, in a fresh Wine prefix on a virtual display: a silent install puts
+# the programs under Program Files\Halvrenn, a Start-menu shortcut that starts the window, and an
+# uninstall entry; a newer MSI replaces it in place and an older one is refused; a silent removal
+# leaves nothing behind. The environment names what to check:
+#   MSI, MSI_INPUTS, MAKE_MSI (to build a newer MSI), STAGE (the files the MSI was built from),
+#   PROGRAMS (their names), PRODUCT_VERSION, PUBLISHER, ICON, WINE, WINESERVER, WINEPREFIX, CMAKE.
+set -euo pipefail
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+win() { "$WINE" "$@" 2>/dev/null | tr -d '\r'; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# A fresh prefix, settled: every process of its first start has ended.
+rm -rf "$WINEPREFIX"
+win cmd /c exit
+"$WINESERVER" -w
+drive_c=$WINEPREFIX/drive_c
+
+# Everything on drive C: and in the registry's software keys, but for temporary folders, Windows
+# Installer's own folder, which it keeps once made, and the caches of device set-up files that
+# Wine writes when a device turns up.
+snapshot() {
+  find "$drive_c" -path '*/Temp' -prune -o -print |
+    grep -vx -e "$drive_c/windows/Installer" -e "$drive_c/windows/inf/.*\.pnf" |
+    sort >"$work/$1.files"
+  for hive in HKLM HKCU; do
+    "$WINE" reg export "$hive\Software" "$work/$1.$hive.reg" /y >/dev/null 2>&1
+    iconv -f UTF-16 -t UTF-8 "$work/$1.$hive.reg" >"$work/$1.$hive.txt"
+  done
+}
+
+# Nothing added since the snapshot: no file or folder, no registry value, and no key but the
+# empty containers Windows Installer keeps for its own bookkeeping (no product's code in them).
+nothing_left_since() {
+  local added
+  snapshot after
+  added=$(comm -13 "$work/$1.files" "$work/after.files")
+  [ -z "$added" ] || fail "left behind on drive C: $added"
+  for hive in HKLM HKCU; do
+    added=$(diff "$work/$1.$hive.txt" "$work/after.$hive.txt" | sed -n 's/^> //p' |
+      grep -v '^\s*$' || true)
+    if grep -v '^\[' <<<"$added" | grep -q .; then
+      fail "registry values left behind in $hive: $added"
+    fi
+    if grep -Eiq 'halvrenn|[0-9A-F]{32}|\{[0-9A-F-]{36}\}' <<<"$added"; then
+      fail "registry keys left behind in $hive: $added"
+    fi
+  done
+}
+
+# reg query prints a value as "    <name>    <type>    <data>".
+data_of() { awk -v name="$1" '$1 == name { sub(/^ *[^ ]+ +[^ ]+ +/, ""); print }'; }
+value_of() { win reg query "$1" /v "$2" | data_of "$2"; }
+# The Uninstall keys whose DisplayName is Halvrenn, one per line.
+uninstall_entries() {
+  win reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s |
+    awk '/^HKEY/ { key = $0 } /^ +DisplayName +REG_SZ +Halvrenn$/ { print key }'
+}
+
+install() { "$WINE" msiexec /i "$1" /qn 2>/dev/null; }
+uninstall() { "$WINE" msiexec /x "$1" /qn 2>/dev/null; }
+
+snapshot before
+install "$MSI" || fail "msiexec /i $MSI /qn returned $?"
+
+# The programs, exactly those the MSI was built from.
+installed=$drive_c/Program\ Files/Halvrenn
+[ "$(ls "$installed" | sort)" = "$(tr ' ' '\n' <<<"$PROGRAMS" | sort)" ] ||
+  fail "Program Files\\Halvrenn holds $(ls "$installed" | tr '\n' ' '), not $PROGRAMS"
+for program in $PROGRAMS; do
+  cmp "$STAGE/$program" "$installed/$program" || fail "$program differs from the one packaged"
+done
+
+# Apps & features: one entry, with the name, version and publisher, and the product's icon (which
+# Windows Installer keeps with the product, from ARPPRODUCTICON, rather than as a DisplayIcon).
+mapfile -t entries < <(uninstall_entries)
+[ ${#entries[@]} -eq 1 ] || fail "${#entries[@]} uninstall entries named Halvrenn"
+[ "$(value_of "${entries[0]}" DisplayVersion)" = "$PRODUCT_VERSION" ] ||
+  fail "DisplayVersion $(value_of "${entries[0]}" DisplayVersion), not $PRODUCT_VERSION"
+[ "$(value_of "${entries[0]}" Publisher)" = "$PUBLISHER" ] ||
+  fail "Publisher $(value_of "${entries[0]}" Publisher), not $PUBLISHER"
+product_code=${entries[0]##*\\}
+product_icon=$(win reg query 'HKLM\Software\Classes\Installer\Products' /s | data_of ProductIcon)
+[[ $product_icon == *"$product_code"* ]] ||
+  fail "no product icon for $product_code (found '$product_icon')"
+cmp "$ICON" "$(win winepath -u "$product_icon")" || fail "the product icon is not Halvrenn's icon"
+
+# The Start-menu shortcut starts the installed program, whose window is titled Halvrenn.
+shortcut=$(find "$drive_c" -path '*/Start Menu/Programs/Halvrenn.lnk')
+[ -n "$shortcut" ] || fail "no Halvrenn shortcut in a Start menu"
+"$WINE" start /unix "$shortcut" 2>/dev/null &
+window=
+for _ in $(seq 150); do
+  window=$(xdotool search --onlyvisible --class '^halvrenn\.exe$' 2>/dev/null | head -n 1) || true
+  [ -n "$window" ] && break
+  sleep 0.2
+done
+[ -n "$window" ] || fail "the shortcut opened no Halvrenn.exe window"
+title=$(xdotool getwindowname "$window")
+[ "$title" = Halvrenn ] || fail "the window is titled '$title'"
+pid=$(xdotool getwindowpid "$window")
+grep -qF 'C:\Program Files\Halvrenn\Halvrenn.exe' "/proc/$pid/cmdline" ||
+  fail "the window belongs to $(tr '\0' ' ' <"/proc/$pid/cmdline"), not the installed program"
+kill "$pid"
+wait
+
+uninstall "$MSI" || fail "msiexec /x $MSI /qn returned $?"
+nothing_left_since before
+
+# Upgrades: the same product one patch later replaces it in place; going back is refused.
+newer_version=$(awk -F. -v OFS=. '{ $NF += 1; print }' <<<"$PRODUCT_VERSION")
+"$CMAKE" -DINPUTS="$MSI_INPUTS" -DOUTPUT="$work/newer.msi" -DPRODUCT_VERSION="$newer_version" \
+  -P "$MAKE_MSI" >/dev/null
+install "$MSI" || fail "reinstalling $MSI failed"
+install "$work/newer.msi" || fail "installing $newer_version over $PRODUCT_VERSION failed"
+mapfile -t entries < <(uninstall_entries)
+[ ${#entries[@]} -eq 1 ] || fail "${#entries[@]} uninstall entries after the upgrade"
+[ "$(value_of "${entries[0]}" DisplayVersion)" = "$newer_version" ] ||
+  fail "after the upgrade the version is $(value_of "${entries[0]}" DisplayVersion)"
+for program in $PROGRAMS; do
+  [ -f "$installed/$program" ] || fail "$program missing after the upgrade"
+done
+if install "$MSI"; then
+  fail "$PRODUCT_VERSION installed over $newer_version"
+fi
+uninstall "$work/newer.msi" || fail "removing $newer_version failed"
+nothing_left_since before
+echo "installed, started, upgraded and removed $MSI"

@@ -1,0 +1,64 @@
+#pragma once
+
+// The Win32 face of a file drop: asks once whether existing outputs are replaced, converts on a
+// worker thread behind a small modeless progress window (the file, a PROGRESS_CLASS bar over all
+// files, Cancel), and shows the result in a message that offers to open the outputs' folder.
+// Form1 stays usable throughout: the worker only posts messages to it.
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "file_drop.h"
+
+namespace halvrenn::win32 {
+
+class FileDropWindow {
+ public:
+  // Posted to the owner by the worker; the owner's window procedure hands them to
+  // OnProgressPosted and OnFinishedPosted.
+  static constexpr UINT kProgressMessage = WM_APP + 1;
+  static constexpr UINT kFinishedMessage = WM_APP + 2;
+
+  explicit FileDropWindow(HWND owner) : owner_(owner) {}
+  ~FileDropWindow();  // cancels a running conversion and waits for it
+  FileDropWindow(const FileDropWindow&) = delete;
+  FileDropWindow& operator=(const FileDropWindow&) = delete;
+
+  // Converts the files and the folders' files (UTF-8 paths); while a conversion runs, a further
+  // drop is declined with a note.
+  void Convert(const std::vector<std::string>& dropped);
+  // Stops a running conversion at once and waits: no partial output remains.
+  void CancelAndWait();
+
+  void OnProgressPosted();
+  void OnFinishedPosted();
+
+  bool running() const { return job_ != nullptr; }
+  HWND progress_window() const { return progress_; }
+
+ private:
+  static LRESULT CALLBACK ProgressProcedure(HWND window, UINT message, WPARAM wparam,
+                                            LPARAM lparam);
+  void CreateProgressWindow();
+  void CloseProgressWindow();
+
+  HWND owner_;
+  std::unique_ptr<FileDropJob> job_;
+  HWND progress_ = nullptr;
+  HWND label_ = nullptr;
+  HWND bar_ = nullptr;
+  HWND cancel_ = nullptr;
+  HFONT font_ = nullptr;
+
+  // The worker's latest progress, and whether a message about it is on its way.
+  std::mutex latest_mutex_;
+  DropProgress latest_;
+  std::atomic<bool> progress_posted_{false};
+};
+
+}  // namespace halvrenn::win32
