@@ -115,10 +115,24 @@ run_tool() {
   esac
 }
 
+output_of() {
+  case $1 in
+    "halvrenn-cdr") echo halvrenn ;;
+    "halvrenn-cdr --jobs 1") echo halvrenn1 ;;
+    "mawk strftime") echo mawk ;;
+    "gawk strftime") echo gawk ;;
+    "python3 csv") echo python ;;
+    "mawk split+join") echo split ;;
+  esac
+}
+
 # The runs of the tools take turns, so that a change of the machine's load falls on all alike.
+# Each run writes a fresh file: the previous run's output is removed before the clock starts, so
+# that no tool's time includes freeing the blocks of the one before.
 declare -A times median
 for ((i = 0; i < runs; i++)); do
   for tool in "${tools[@]}"; do
+    rm -f "$work/out.$(output_of "$tool")"
     start=$(date +%s.%N)
     run_tool "$tool"
     end=$(date +%s.%N)

@@ -270,8 +270,11 @@ class StreamConversion {
         block = std::move(spare.back());
         spare.pop_back();
       }
-      block.in.assign(buffer, 0, cut);
-      buffer.erase(0, cut);
+      // The block takes the buffer and gives back only the bytes after the cut, a partial
+      // record: copying the whole block would cost the reading thread more than reading it.
+      block.in.swap(buffer);
+      buffer.assign(block.in, cut, std::string::npos);
+      block.in.resize(cut);
       if (!head_done) {
         // The head reads every byte in order, so its cuts need not fall between records.
         head.Feed(block.in, out);
