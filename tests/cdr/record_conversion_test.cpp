@@ -10,25 +10,10 @@
 #include <vector>
 
 #include "conversion.h"
+#include "convert_in_memory.h"
 
 namespace halvrenn::cdr {
 namespace {
-
-struct Converted {
-  std::string text;
-  Summary summary;
-};
-
-Converted Convert(const std::string& input, Options options, std::size_t piece = SIZE_MAX) {
-  std::string error;
-  const auto converter = Converter::Create(options, error);
-  EXPECT_NE(converter, nullptr) << error;
-  MemorySource source(input, piece);
-  StringSink sink;
-  StreamResult result = converter->ConvertStream(source, sink, {}, nullptr);
-  EXPECT_EQ(result.outcome, Outcome::kDone) << result.error;
-  return {sink.text, result.summary};
-}
 
 Options GmtOnly() {
   Options options;
