@@ -39,7 +39,6 @@ class TemporaryFile : public ByteSink {
   // Closes the file and renames it to the destination; with `replace` false an existing
   // destination is kept and Commit fails. On failure the temporary file is removed.
   virtual bool Commit(bool replace) = 0;
-  virtual std::string TemporaryPath() const = 0;
 };
 
 // Paths are UTF-8 text on every platform (converted to the system's form at the call), so that

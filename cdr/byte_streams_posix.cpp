@@ -87,7 +87,6 @@ class PosixTemporaryFile final : public TemporaryFile {
 
   bool Write(std::string_view bytes) override { return WriteAll(descriptor_, bytes, error_); }
   std::string Error() const override { return error_; }
-  std::string TemporaryPath() const override { return temporary_; }
 
   bool Commit(bool replace) override {
     // close() reports the write errors that some file systems (NFS) hold back until then.

@@ -96,7 +96,6 @@ class WindowsTemporaryFile final : public TemporaryFile {
 
   bool Write(std::string_view bytes) override { return WriteAll(handle_, bytes, error_); }
   std::string Error() const override { return error_; }
-  std::string TemporaryPath() const override { return Utf8FromUtf16(temporary_); }
 
   bool Commit(bool replace) override {
     const BOOL closed = CloseHandle(handle_);

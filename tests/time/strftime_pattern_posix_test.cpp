@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "strftime_reference_posix.h"
+
 namespace halvrenn {
 namespace {
 
@@ -33,19 +35,7 @@ AmPmText LocaleAmPm() {
   return {nl_langinfo(AM_STR), nl_langinfo(PM_STR), nl_langinfo(T_FMT_AMPM)};
 }
 
-std::string Strftime(const std::string& pattern, const CivilDateTime& when) {
-  std::tm fields{};
-  fields.tm_year = when.year - 1900;
-  fields.tm_mon = when.month - 1;
-  fields.tm_mday = when.day;
-  fields.tm_hour = when.hour;
-  fields.tm_min = when.minute;
-  fields.tm_sec = when.second;
-  fields.tm_wday = when.weekday;
-  fields.tm_isdst = -1;
-  char text[256];
-  return std::string(text, std::strftime(text, sizeof text, pattern.c_str(), &fields));
-}
+using testing::ReferenceStrftime;
 
 // Every hour of the day (midnight and noon are where twelve-hour clocks turn), single- and
 // two-digit days and months, and the first and last years rendered.
@@ -82,7 +72,7 @@ TEST(StrftimePattern, RendersAsStrftimeInEveryLocale) {
       for (const CivilDateTime& when : SampleTimes()) {
         std::string text = "kept:";
         ASSERT_TRUE(compiled->AppendTo(text, when));
-        EXPECT_EQ(text, "kept:" + Strftime(pattern, when))
+        EXPECT_EQ(text, "kept:" + ReferenceStrftime(pattern, when))
             << locale << " '" << pattern << "' " << when.year << '-' << when.month << '-'
             << when.day << ' ' << when.hour << ':' << when.minute << ':' << when.second;
       }
