@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <string_view>
 #include <thread>
@@ -58,7 +59,7 @@ class StreamConversion {
         output_(output),
         progress_(progress),
         cancel_(cancel),
-        bias_minutes_(rules.BaseBiasMinutes()) {}
+        bias_minutes_(rules.BaseBiasMinutes(std::time(nullptr))) {}
 
   StreamResult Run() {
     const auto start = std::chrono::steady_clock::now();

@@ -10,7 +10,7 @@ packages=(
   clang clang-tidy clang-format libclang-rt-14-dev
   g++-mingw-w64-x86-64 wine64 lld llvm
   wixl msitools osslsigncode openssl
-  locales locales-all tzdata libhowardhinnant-date-dev unicode-cldr-core
+  locales locales-all tzdata libabsl-dev unicode-cldr-core
   mawk gawk python3 time
   xvfb xauth xdotool xclip imagemagick fonts-wine
   desktop-file-utils appstream dpkg-dev file

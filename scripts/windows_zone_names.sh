@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Writes cdr/windows_zone_names.inc, the tz database names that Windows zones stand for, from
+# Writes time/windows_zone_names.inc, the tz database names that Windows zones stand for, from
 # CLDR's windowsZones.xml (Debian's unicode-cldr-core): every tz name of every territory, and
 # through the tz database's links (tzdata.zi) the names CLDR does not use (it keeps
 # Asia/Calcutta, the database calls it Asia/Kolkata), sorted for a binary search. Run it again
@@ -29,4 +29,4 @@ links=${2:-/usr/share/zoneinfo/tzdata.zi}
     }' |
     LC_ALL=C sort -t'|' -k1,1 -u |
     awk -F'|' '{ printf "{\"%s\", \"%s\"},\n", $1, $2 }'
-} > cdr/windows_zone_names.inc
+} > time/windows_zone_names.inc

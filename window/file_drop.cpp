@@ -84,7 +84,7 @@ void FileDropJob::Run() {
 
   std::string error;
   const std::unique_ptr<cdr::Converter> converter =
-      cdr::Converter::Create(cdr::Options{}, cdr::MachineZoneRules(), error);
+      cdr::Converter::Create(cdr::Options{}, MachineZoneRules(), error);
   std::uint64_t done = 0;
   for (std::size_t index = 0; index < files_.size(); ++index) {
     DroppedFile& outcome = outcomes_.emplace_back();

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -20,6 +21,7 @@
 #include "fake_fields.h"
 #include "locale_and_zone.h"
 #include "reference.h"
+#include "zone_rules.h"
 
 namespace halvrenn {
 namespace {
@@ -130,10 +132,28 @@ TEST_F(ZoneFile, ChangesShowAtTheNextReading) {
       {"TZ unset again, the file unchanged", [] { unsetenv("TZ"); }, 300},
       {"the file removed: glibc keeps Greenwich", [] { fs::remove(kLocaltime); }, 0},
       {"the file back", [] { ReplaceWithLink(kLocaltime, kZoneinfo / "Europe/Paris"); }, -60},
+      {"a copy, with /etc/timezone naming another zone, as container images have it",
+       [] {
+         std::ofstream("/etc/timezone") << "Asia/Tokyo\n";
+         ReplaceWithCopy(kLocaltime, kZoneinfo / "America/Sao_Paulo");
+       },
+       180},
   };
+  // Instants after the files' listed transitions too, where the rule at their end holds.
+  const std::int64_t instants[] = {1796619600, 2210241600, 2215324800, 4278000000};
   for (const Step& step : steps) {
     step.change();
     EXPECT_EQ(platform::ZoneBiasMinutes(), step.bias) << step.what;
+    // The file converter's rules of the machine's zone: the same zone as the C library's.
+    tzset();
+    const std::unique_ptr<ZoneRules> rules = MachineZoneRules();
+    EXPECT_EQ(rules->BaseBiasMinutes(std::time(nullptr)), step.bias) << step.what;
+    for (const std::int64_t instant : instants) {
+      const auto time = static_cast<std::time_t>(instant);
+      std::tm local{};
+      ASSERT_NE(localtime_r(&time, &local), nullptr);
+      EXPECT_EQ(rules->OffsetAt(instant), local.tm_gmtoff) << step.what << " at " << instant;
+    }
   }
 }
 

@@ -9,7 +9,7 @@
 #include "zone_rules.h"
 #include "zone_rules_win32.h"
 
-namespace halvrenn::cdr {
+namespace halvrenn {
 namespace {
 
 struct NamePair {
@@ -35,4 +35,4 @@ std::unique_ptr<ZoneRules> NamedZoneRules(std::string_view name, std::string& er
   return nullptr;
 }
 
-}  // namespace halvrenn::cdr
+}  // namespace halvrenn

@@ -7,10 +7,10 @@
 
 #include "zone_rules.h"
 
-namespace halvrenn::cdr {
+namespace halvrenn {
 
 // A zone of the system by its Windows name, as the registry keys it ("Eastern Standard Time") or
 // as its standard name reads, letter case aside; nothing when the system has no such zone.
 std::unique_ptr<ZoneRules> SystemZoneRules(std::string_view windows_name);
 
-}  // namespace halvrenn::cdr
+}  // namespace halvrenn

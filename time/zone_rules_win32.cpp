@@ -9,7 +9,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <array>
 #include <cwctype>
 #include <mutex>
 #include <optional>
@@ -23,14 +22,13 @@
 #include "utf16_text.h"
 #include "zone_rules.h"
 
-namespace halvrenn::cdr {
+namespace halvrenn {
 namespace {
 
-bool IsLeap(std::int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
 unsigned DaysInMonth(std::int64_t year, unsigned month) {
-  constexpr std::array<unsigned, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeap(year) ? 29 : kDays[month - 1];
+  const std::int64_t next =
+      month == 12 ? DaysFromCivil(year + 1, 1, 1) : DaysFromCivil(year, month + 1, 1);
+  return static_cast<unsigned>(next - DaysFromCivil(year, month, 1));
 }
 
 // The local time of a transition in `year`, as seconds since 1970 on the local clock. A
@@ -78,14 +76,12 @@ class WindowsZone final : public ZoneRules {
     return {second, year_ends, around};
   }
 
-  std::int32_t BaseBiasMinutes() const override {
+  // The system's own Bias: the machine's as the window reads it, another zone's in the local
+  // year that holds `now`.
+  std::int32_t BaseBiasMinutes(std::int64_t now) const override {
     if (machine_) return platform::ZoneBiasMinutes();
-    SYSTEMTIME now{};
-    GetSystemTime(&now);
-    TIME_ZONE_INFORMATION rules{};
-    DYNAMIC_TIME_ZONE_INFORMATION zone = zone_;
-    if (!GetTimeZoneInformationForYear(now.wYear, &zone, &rules)) return 0;
-    return static_cast<std::int32_t>(rules.Bias);
+    const std::optional<TIME_ZONE_INFORMATION> rules = RulesOfYear(LocalYearAt(*this, now).year);
+    return rules ? static_cast<std::int32_t>(rules->Bias) : 0;
   }
 
  private:
@@ -153,4 +149,4 @@ std::unique_ptr<ZoneRules> SystemZoneRules(std::string_view windows_name) {
   return std::make_unique<WindowsZone>(zone, false);
 }
 
-}  // namespace halvrenn::cdr
+}  // namespace halvrenn

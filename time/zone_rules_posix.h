@@ -1,0 +1,14 @@
+#pragma once
+
+// The process's zone as the C library has it, for the window's standard text: TZ or
+// /etc/localtime, whichever tzset() last read. Its offsets cost a localtime_r each.
+
+#include <memory>
+
+#include "zone_rules.h"
+
+namespace halvrenn {
+
+std::unique_ptr<ZoneRules> CLibraryZoneRules();
+
+}  // namespace halvrenn
