@@ -1,7 +1,7 @@
 # CPack: packages of the build. Their version is the one the user reads in the program.
 set(CPACK_PACKAGE_VERSION ${HALVRENN_DISPLAY_VERSION})
 set(CPACK_PACKAGE_VENDOR "Halvrenn Developers")
-set(CPACK_PACKAGE_CONTACT "Halvrenn Developers")
+set(CPACK_PACKAGE_CONTACT "Halvrenn Developers <developers@halvrenn.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_DESCRIPTION [[
 Halvrenn converts telephone call-detail record time stamps, counted in
@@ -13,13 +13,40 @@ if(WIN32)
   set(CPACK_PACKAGE_NAME Halvrenn)
   set(CPACK_PACKAGE_FILE_NAME Halvrenn-${CPACK_PACKAGE_VERSION}-win64)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  # The licence travels beside the programs, named so that Windows opens it.
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 else()
   set(CPACK_GENERATOR DEB TGZ)
   # The .deb installs under /usr (CPack's default for DEB); the tarball stays relocatable.
   set(CPACK_PACKAGE_NAME halvrenn)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  # The libraries' packages come from dpkg-shlibdeps; the tz database is read, not linked.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS tzdata)
+  set(CPACK_STRIP_FILES ON)
+
+  # copyright and changelog.gz in /usr/share/doc/halvrenn, made from LICENSE and CHANGELOG.md.
+  include(GNUInstallDirs)
+  include(${PROJECT_SOURCE_DIR}/cmake/manual_pages.cmake)  # for gzip
+  set(debian_docs ${CMAKE_BINARY_DIR}/packaging)
+  add_custom_command(
+    OUTPUT ${debian_docs}/copyright ${debian_docs}/changelog.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${debian_docs}
+    COMMAND ${CMAKE_COMMAND} -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE
+            -DCHANGELOG=${PROJECT_SOURCE_DIR}/CHANGELOG.md -DPACKAGE=${CPACK_PACKAGE_NAME}
+            -DVERSION=${HALVRENN_DISPLAY_VERSION} "-DMAINTAINER=${CPACK_PACKAGE_CONTACT}"
+            -DGZIP=${HALVRENN_GZIP} -DOUTPUT_DIR=${debian_docs}
+            -P ${PROJECT_SOURCE_DIR}/packaging/debian_docs.cmake
+    DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+            ${PROJECT_SOURCE_DIR}/packaging/debian_docs.cmake
+    COMMENT "Making copyright and changelog.gz from LICENSE and CHANGELOG.md"
+    VERBATIM)
+  add_custom_target(halvrenn_debian_docs ALL
+                    DEPENDS ${debian_docs}/copyright ${debian_docs}/changelog.gz)
+  install(FILES ${debian_docs}/copyright ${debian_docs}/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_PACKAGE_NAME})
 endif()
 
 include(CPack)
@@ -54,7 +81,7 @@ if(WIN32 AND HALVRENN_MSI)
   foreach(pair
       "WIXL|${HALVRENN_WIXL}" "OSSLSIGNCODE|${HALVRENN_OSSLSIGNCODE}"
       "WXS|${PROJECT_SOURCE_DIR}/packaging/halvrenn.wxs"
-      "ICON|${PROJECT_SOURCE_DIR}/app/win32/halvrenn.ico"
+      "ICON|${PROJECT_SOURCE_DIR}/app/win32/halvrenn.ico" "LICENSE|${PROJECT_SOURCE_DIR}/LICENSE"
       "HALVRENN_EXE|$<TARGET_FILE:halvrenn_win32>" "HALVRENN_CDR_EXE|${msi_cdr_exe}"
       "PRODUCT_VERSION|${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}"
       "DISPLAY_VERSION|${HALVRENN_DISPLAY_VERSION}" "MANUFACTURER|${CPACK_PACKAGE_VENDOR}"
@@ -75,7 +102,7 @@ if(WIN32 AND HALVRENN_MSI)
             -P ${PROJECT_SOURCE_DIR}/packaging/make_msi.cmake
     DEPENDS ${msi_programs} ${HALVRENN_MSI_INPUTS} ${PROJECT_SOURCE_DIR}/packaging/halvrenn.wxs
             ${PROJECT_SOURCE_DIR}/packaging/make_msi.cmake
-            ${PROJECT_SOURCE_DIR}/app/win32/halvrenn.ico
+            ${PROJECT_SOURCE_DIR}/app/win32/halvrenn.ico ${PROJECT_SOURCE_DIR}/LICENSE
     COMMENT "Building Halvrenn-${HALVRENN_DISPLAY_VERSION}-x64.msi"
     VERBATIM)
   add_custom_target(halvrenn_msi ALL DEPENDS ${HALVRENN_MSI_FILE})

@@ -1,10 +1,12 @@
-# Builds the Windows installer: copies the programs into a staging folder next to OUTPUT, signs
-# them, builds the MSI from packaging/halvrenn.wxs with wixl and signs the MSI. Run as
+# Builds the Windows installer: copies the programs and the licence into a staging folder next
+# to OUTPUT, signs the programs, builds the MSI from packaging/halvrenn.wxs with wixl and signs
+# the MSI. Run as
 #   cmake -DINPUTS=<msi_inputs.cmake> -DOUTPUT=<file.msi> [-DCERTIFICATE=<file.p12>]
 #         [-DPASSWORD_FILE=<file>] [-DTIMESTAMP_URL=<url>] [-DPRODUCT_VERSION=<a.b.c>]
 #         -P make_msi.cmake
-# INPUTS, written by cmake/packaging.cmake, names the tools, the programs and the version; a value
-# given on the command line wins over it. Without CERTIFICATE nothing is signed, and it says so.
+# INPUTS, written by cmake/packaging.cmake, names the tools, the programs, the licence and the
+# version; a value given on the command line wins over it. Without CERTIFICATE nothing is signed,
+# and it says so.
 cmake_minimum_required(VERSION 3.25)
 
 foreach(required INPUTS OUTPUT)
@@ -43,6 +45,7 @@ set(stage ${output_dir}/${output_stem}.stage)
 file(REMOVE_RECURSE ${stage})
 file(MAKE_DIRECTORY ${stage})
 file(COPY_FILE ${ICON} ${stage}/halvrenn.ico)
+file(COPY_FILE ${LICENSE} ${stage}/LICENSE.txt)
 
 set(with_cdr no)
 file(COPY_FILE ${HALVRENN_EXE} ${stage}/Halvrenn.exe)

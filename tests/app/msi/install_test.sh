@@ -4,7 +4,8 @@
 # uninstall entry; a newer MSI replaces it in place and an older one is refused; a silent removal
 # leaves nothing behind. The environment names what to check:
 #   MSI, MSI_INPUTS, MAKE_MSI (to build a newer MSI), STAGE (the files the MSI was built from),
-#   PROGRAMS (their names), PRODUCT_VERSION, PUBLISHER, ICON, WINE, WINESERVER, WINEPREFIX, CMAKE.
+#   INSTALLED (the names of those installed: the programs and the licence), PRODUCT_VERSION,
+#   PUBLISHER, ICON, WINE, WINESERVER, WINEPREFIX, CMAKE.
 set -euo pipefail
 
 fail() {
@@ -68,12 +69,12 @@ uninstall() { "$WINE" msiexec /x "$1" /qn 2>/dev/null; }
 snapshot before
 install "$MSI" || fail "msiexec /i $MSI /qn returned $?"
 
-# The programs, exactly those the MSI was built from.
+# The programs and the licence, exactly those the MSI was built from.
 installed=$drive_c/Program\ Files/Halvrenn
-[ "$(ls "$installed" | sort)" = "$(tr ' ' '\n' <<<"$PROGRAMS" | sort)" ] ||
-  fail "Program Files\\Halvrenn holds $(ls "$installed" | tr '\n' ' '), not $PROGRAMS"
-for program in $PROGRAMS; do
-  cmp "$STAGE/$program" "$installed/$program" || fail "$program differs from the one packaged"
+[ "$(ls "$installed" | sort)" = "$(tr ' ' '\n' <<<"$INSTALLED" | sort)" ] ||
+  fail "Program Files\\Halvrenn holds $(ls "$installed" | tr '\n' ' '), not $INSTALLED"
+for file in $INSTALLED; do
+  cmp "$STAGE/$file" "$installed/$file" || fail "$file differs from the one packaged"
 done
 
 # Apps & features: one entry, with the name, version and publisher, and the product's icon (which

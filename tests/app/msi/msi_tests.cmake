@@ -16,7 +16,7 @@ add_test(NAME msi_install
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/app/run_on_virtual_display.sh
                  bash ${CMAKE_CURRENT_SOURCE_DIR}/app/msi/install_test.sh)
 # winemenubuilder is off: the shortcut must not reach the desktop menus of the machine.
-set(msi_install_environment ${msi_environment}
+set(msi_install_environment ${msi_environment} "INSTALLED=${msi_programs} LICENSE.txt"
   PRODUCT_VERSION=${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}
   "PUBLISHER=${CPACK_PACKAGE_VENDOR}" ICON=${PROJECT_SOURCE_DIR}/app/win32/halvrenn.ico
   WINE=${CMAKE_CROSSCOMPILING_EMULATOR} WINESERVER=${HALVRENN_WINESERVER}
