@@ -6,10 +6,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace halvrenn::cdr {
@@ -21,6 +23,8 @@ class ByteSource {
   virtual std::optional<std::size_t> Read(char* buffer, std::size_t size) = 0;
   // The size when it is known beforehand (a regular file), else 0.
   virtual std::uint64_t Size() const { return 0; }
+  // Who may read and write the file (POSIX permission bits), when the source is one.
+  virtual std::optional<unsigned> Permissions() const { return std::nullopt; }
   virtual std::string Error() const = 0;
 };
 
@@ -33,20 +37,41 @@ class ByteSink {
 };
 
 // A file written under a temporary name in the folder of its destination, and renamed into place
-// only by Commit. Destroyed without a successful Commit, it removes the temporary file.
+// only by Commit. Destroyed without a successful Commit, it removes the temporary file. The name
+// is short and fixed in length (".halvrenn-0123abcd.tmp"), so that any destination name the file
+// system takes has room for it.
 class TemporaryFile : public ByteSink {
  public:
-  // Closes the file and renames it to the destination; with `replace` false an existing
-  // destination is kept and Commit fails. On failure the temporary file is removed.
+  // Flushes the file to the disk, closes it and renames it to the destination, and flushes the
+  // folder, so that after a power cut the destination is whole or absent; with `replace` false
+  // an existing destination is kept and Commit fails. On failure the temporary file is removed.
   virtual bool Commit(bool replace) = 0;
 };
+
+// Whether a file name is one of the temporary names above, and the one for a number.
+bool IsTemporaryName(std::string_view name);
+std::string TemporaryName(std::uint32_t number);
+
+// Removes every temporary file of this process that is not committed yet. Safe in a signal
+// handler (POSIX) or a console control handler (Windows), so that a program ended by a signal
+// leaves none; the files stay unusable until the process ends.
+void RemoveTemporaryFilesNow() noexcept;
+
+// A thread that only computes: asynchronous signals are held back in it, so that an interrupt
+// reaches the thread that reads and writes (and breaks off a read that waits). Throws
+// std::system_error when the system has no thread to give.
+std::thread StartComputingThread(std::function<void()> work);
 
 // Paths are UTF-8 text on every platform (converted to the system's form at the call), so that
 // the window's program carries no std::filesystem. Windows separates folders with \ or /.
 
 // Nothing, with `error` set, when the file cannot be opened.
 std::unique_ptr<ByteSource> OpenInputFile(std::string_view path, std::string& error);
+// The temporary file is created readable by its owner only and then given `permissions` (an
+// input's, so that an output is never more readable than its input) within the process's umask;
+// without them, the umask's default. Windows gives it the access rules of its folder instead.
 std::unique_ptr<TemporaryFile> CreateTemporaryFile(std::string_view destination,
+                                                   std::optional<unsigned> permissions,
                                                    std::string& error);
 std::unique_ptr<ByteSource> StandardInput();
 std::unique_ptr<ByteSink> StandardOutput();
@@ -79,6 +104,8 @@ bool IsPathSeparator(char c);
 char PreferredPathSeparator();
 bool PathExists(std::string_view path);
 bool IsFolder(std::string_view path);
+// What tells two paths of one file apart from two files: device and inode, or volume and index.
+std::optional<std::string> FileIdentityOf(std::string_view path);
 // The size of a regular file; nothing for anything else or when it cannot be read.
 std::optional<std::uint64_t> FileSizeOf(std::string_view path);
 // The regular files in a folder, not in its subfolders, as paths, in no particular order.

@@ -4,13 +4,20 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <system_error>
 
 #include "byte_streams.h"
 
@@ -25,6 +32,7 @@ class DescriptorSource final : public ByteSource {
     struct stat status {};
     if (fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
       size_ = static_cast<std::uint64_t>(status.st_size);
+      permissions_ = status.st_mode & 0777U;
     }
   }
   DescriptorSource(const DescriptorSource&) = delete;
@@ -42,12 +50,14 @@ class DescriptorSource final : public ByteSource {
     return static_cast<std::size_t>(read);
   }
   std::uint64_t Size() const override { return size_; }
+  std::optional<unsigned> Permissions() const override { return permissions_; }
   std::string Error() const override { return error_; }
 
  private:
   int descriptor_;
   bool owned_;
   std::uint64_t size_ = 0;
+  std::optional<unsigned> permissions_;
   std::string error_;
 };
 
@@ -75,12 +85,51 @@ class DescriptorSink final : public ByteSink {
   std::string error_;
 };
 
+// The temporary files not yet committed, for a signal handler to remove: a fixed table of
+// paths that the handler only reads. A path is entered once it is complete and left only after
+// its file is renamed or removed, so the handler never frees or misses one. Beyond the table's
+// size (more files at once than any run converts) a file is simply not entered.
+std::array<std::atomic<const char*>, 64> uncommitted{};
+
+void Enter(const char* path) {
+  for (std::atomic<const char*>& slot : uncommitted) {
+    const char* empty = nullptr;
+    if (slot.compare_exchange_strong(empty, path)) return;
+  }
+}
+
+void Leave(const char* path) {
+  for (std::atomic<const char*>& slot : uncommitted) {
+    const char* entered = path;
+    if (slot.compare_exchange_strong(entered, nullptr)) return;
+  }
+}
+
+// The process's umask, read without changing it where /proc tells it (umask() sets it to read
+// it, which another thread creating a file at that moment would see).
+mode_t ProcessUmask() {
+  static const mode_t mask = [] {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.starts_with("Umask:")) {
+        return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+      }
+    }
+    const mode_t read = umask(022);
+    umask(read);
+    return read;
+  }();
+  return mask;
+}
+
 class PosixTemporaryFile final : public TemporaryFile {
  public:
   PosixTemporaryFile(int descriptor, std::string temporary, std::string destination)
       : descriptor_(descriptor),
         temporary_(std::move(temporary)),
-        destination_(std::move(destination)) {}
+        destination_(std::move(destination)) {
+    Enter(temporary_.c_str());
+  }
   PosixTemporaryFile(const PosixTemporaryFile&) = delete;
   PosixTemporaryFile& operator=(const PosixTemporaryFile&) = delete;
   ~PosixTemporaryFile() override { Discard(); }
@@ -89,7 +138,9 @@ class PosixTemporaryFile final : public TemporaryFile {
   std::string Error() const override { return error_; }
 
   bool Commit(bool replace) override {
-    // close() reports the write errors that some file systems (NFS) hold back until then.
+    // fsync() first, so that the rename never lands before the bytes; close() also reports the
+    // write errors that some file systems (NFS) hold back until then.
+    if (fsync(descriptor_) != 0 && errno != EINVAL) return Fail(errno);
     const int closed = close(descriptor_);
     descriptor_ = -1;
     if (closed != 0) return Fail(errno);
@@ -103,6 +154,8 @@ class PosixTemporaryFile final : public TemporaryFile {
       unlink(temporary_.c_str());
     }
     committed_ = true;
+    Leave(temporary_.c_str());
+    FlushFolder();
     return true;
   }
 
@@ -116,8 +169,22 @@ class PosixTemporaryFile final : public TemporaryFile {
   void Discard() {
     if (descriptor_ >= 0) close(descriptor_);
     descriptor_ = -1;
-    if (!committed_) unlink(temporary_.c_str());
+    if (!committed_) {
+      unlink(temporary_.c_str());
+      Leave(temporary_.c_str());
+    }
     committed_ = true;  // removed once
+  }
+
+  // The rename is in the folder's own data: flushed too, or a power cut may undo it. The output
+  // is already in place, so a folder that cannot be flushed fails nothing.
+  void FlushFolder() const {
+    const std::string folder = FolderOf(destination_);
+    const int descriptor =
+        open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) return;
+    fsync(descriptor);
+    close(descriptor);
   }
 
   int descriptor_;
@@ -126,8 +193,6 @@ class PosixTemporaryFile final : public TemporaryFile {
   bool committed_ = false;
   std::string error_;
 };
-
-std::atomic<unsigned> temporary_counter{0};
 
 }  // namespace
 
@@ -147,19 +212,25 @@ std::unique_ptr<ByteSource> OpenInputFile(std::string_view path, std::string& er
 }
 
 std::unique_ptr<TemporaryFile> CreateTemporaryFile(std::string_view destination,
+                                                   std::optional<unsigned> permissions,
                                                    std::string& error) {
   // A hidden name beside the destination, on the same file system, so that the rename is atomic.
+  static std::atomic<std::uint32_t> counter{static_cast<std::uint32_t>(
+      std::chrono::steady_clock::now().time_since_epoch().count() ^ (getpid() << 16))};
+  const mode_t mode = (permissions ? *permissions & 0777U : 0666U) & ~ProcessUmask();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = ".";
-    name += FileNameOf(destination);
-    name += '.';
-    name += std::to_string(getpid());
-    name += '-';
-    name += std::to_string(temporary_counter.fetch_add(1));
-    name += ".tmp";
-    std::string temporary = JoinPath(FolderOf(destination), name);
-    const int descriptor = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // A multiplier that is odd and large spreads the names of one process's files apart.
+    std::string temporary =
+        JoinPath(FolderOf(destination), TemporaryName(counter.fetch_add(1) * 2654435761U));
+    const int descriptor = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (descriptor >= 0) {
+      // Widened to the input's permissions only now, so that no one else may open it before.
+      if (fchmod(descriptor, mode) != 0) {
+        error = ErrorText(errno);
+        close(descriptor);
+        unlink(temporary.c_str());
+        return nullptr;
+      }
       return std::make_unique<PosixTemporaryFile>(descriptor, std::move(temporary),
                                                   std::string(destination));
     }
@@ -170,6 +241,33 @@ std::unique_ptr<TemporaryFile> CreateTemporaryFile(std::string_view destination,
   }
   error = ErrorText(EEXIST);
   return nullptr;
+}
+
+void RemoveTemporaryFilesNow() noexcept {
+  for (std::atomic<const char*>& slot : uncommitted) {
+    if (const char* path = slot.load()) unlink(path);
+  }
+}
+
+std::thread StartComputingThread(std::function<void()> work) {
+  sigset_t all;
+  sigset_t saved;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &saved);  // the new thread inherits the mask
+  try {
+    std::thread thread(std::move(work));
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    return thread;
+  } catch (...) {
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    throw;
+  }
+}
+
+std::optional<std::string> FileIdentityOf(std::string_view path) {
+  struct stat status {};
+  if (stat(std::string(path).c_str(), &status) != 0) return std::nullopt;
+  return std::to_string(status.st_dev) + ':' + std::to_string(status.st_ino);
 }
 
 bool IsPathSeparator(char c) { return c == '/'; }

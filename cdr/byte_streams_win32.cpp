@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <atomic>
 #include <climits>
 #include <string>
@@ -86,10 +87,31 @@ class HandleSink final : public ByteSink {
   std::string error_;
 };
 
+// The temporary files not yet committed, for a console control handler to remove: a fixed table
+// of paths that the handler only reads. A path is entered once its file exists and left only
+// after the file is renamed or removed. Beyond the table's size a file is simply not entered.
+std::array<std::atomic<const wchar_t*>, 64> uncommitted{};
+
+void Enter(const wchar_t* path) {
+  for (std::atomic<const wchar_t*>& slot : uncommitted) {
+    const wchar_t* empty = nullptr;
+    if (slot.compare_exchange_strong(empty, path)) return;
+  }
+}
+
+void Leave(const wchar_t* path) {
+  for (std::atomic<const wchar_t*>& slot : uncommitted) {
+    const wchar_t* entered = path;
+    if (slot.compare_exchange_strong(entered, nullptr)) return;
+  }
+}
+
 class WindowsTemporaryFile final : public TemporaryFile {
  public:
   WindowsTemporaryFile(HANDLE handle, std::wstring temporary, std::wstring destination)
-      : handle_(handle), temporary_(std::move(temporary)), destination_(std::move(destination)) {}
+      : handle_(handle), temporary_(std::move(temporary)), destination_(std::move(destination)) {
+    Enter(temporary_.c_str());
+  }
   WindowsTemporaryFile(const WindowsTemporaryFile&) = delete;
   WindowsTemporaryFile& operator=(const WindowsTemporaryFile&) = delete;
   ~WindowsTemporaryFile() override { Discard(); }
@@ -98,12 +120,15 @@ class WindowsTemporaryFile final : public TemporaryFile {
   std::string Error() const override { return error_; }
 
   bool Commit(bool replace) override {
+    // Flushed before the rename, which MOVEFILE_WRITE_THROUGH writes through to the disk.
+    if (!FlushFileBuffers(handle_)) return Fail(GetLastError());
     const BOOL closed = CloseHandle(handle_);
     handle_ = INVALID_HANDLE_VALUE;
     if (!closed) return Fail(GetLastError());
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
     if (!MoveFileExW(temporary_.c_str(), destination_.c_str(), flags)) return Fail(GetLastError());
     committed_ = true;
+    Leave(temporary_.c_str());
     return true;
   }
 
@@ -117,7 +142,10 @@ class WindowsTemporaryFile final : public TemporaryFile {
   void Discard() {
     if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
     handle_ = INVALID_HANDLE_VALUE;
-    if (!committed_) DeleteFileW(temporary_.c_str());
+    if (!committed_) {
+      DeleteFileW(temporary_.c_str());
+      Leave(temporary_.c_str());
+    }
     committed_ = true;
   }
 
@@ -127,8 +155,6 @@ class WindowsTemporaryFile final : public TemporaryFile {
   bool committed_ = false;
   std::string error_;
 };
-
-std::atomic<unsigned> temporary_counter{0};
 
 }  // namespace
 
@@ -144,15 +170,16 @@ std::unique_ptr<ByteSource> OpenInputFile(std::string_view path, std::string& er
 }
 
 std::unique_ptr<TemporaryFile> CreateTemporaryFile(std::string_view destination,
+                                                   std::optional<unsigned> /*permissions*/,
                                                    std::string& error) {
+  static std::atomic<std::uint32_t> counter{GetTickCount() ^ (GetCurrentProcessId() << 16)};
   for (int attempt = 0; attempt < 100; ++attempt) {
-    // std::to_string, not std::to_wstring, which would bring a wide printf into the programs.
-    const std::string name = "." + FileNameOf(destination) + "." +
-                             std::to_string(GetCurrentProcessId()) + "-" +
-                             std::to_string(temporary_counter.fetch_add(1)) + ".tmp";
-    std::wstring temporary = Utf16FromUtf8(JoinPath(FolderOf(destination), name));
-    const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    // A multiplier that is odd and large spreads the names of one process's files apart.
+    std::wstring temporary = Utf16FromUtf8(
+        JoinPath(FolderOf(destination), TemporaryName(counter.fetch_add(1) * 2654435761U)));
+    // Shared for deletion, so that a console control handler can remove it while it is open.
+    const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       return std::make_unique<WindowsTemporaryFile>(handle, std::move(temporary),
                                                     Utf16FromUtf8(destination));
@@ -165,6 +192,32 @@ std::unique_ptr<TemporaryFile> CreateTemporaryFile(std::string_view destination,
   }
   error = ErrorText(ERROR_FILE_EXISTS);
   return nullptr;
+}
+
+void RemoveTemporaryFilesNow() noexcept {
+  // Marked for deletion now; gone when the process ends and its handle closes.
+  for (std::atomic<const wchar_t*>& slot : uncommitted) {
+    if (const wchar_t* path = slot.load()) DeleteFileW(path);
+  }
+}
+
+// Windows has no asynchronous signals: a console's Ctrl+C comes on a thread of its own.
+std::thread StartComputingThread(std::function<void()> work) {
+  return std::thread(std::move(work));
+}
+
+std::optional<std::string> FileIdentityOf(std::string_view path) {
+  const HANDLE handle = CreateFileW(Utf16FromUtf8(path).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION information{};
+  const BOOL known = GetFileInformationByHandle(handle, &information);
+  CloseHandle(handle);
+  if (!known) return std::nullopt;
+  return std::to_string(information.dwVolumeSerialNumber) + ':' +
+         std::to_string((std::uint64_t{information.nFileIndexHigh} << 32) |
+                        information.nFileIndexLow);
 }
 
 bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }

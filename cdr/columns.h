@@ -29,7 +29,7 @@ struct ColumnChoice {
   Unit unit = Unit::kSeconds;
 };
 
-// Reads `NAME[:s|ms|us]`; nothing for an empty name.
+// Reads `NAME[:s|ms|us]`; nothing for an empty name or another unit (`NAME:hours`).
 std::optional<ColumnChoice> ParseColumnChoice(std::string_view text);
 
 struct HeaderRecord {
@@ -52,11 +52,11 @@ struct TimeColumn {
 };
 
 // The time-stamp columns in header order: the chosen ones when `chosen` is not empty (a name not
-// in the header adds a warning), else those recognised by name: dateTimeOrigination,
+// in the header goes to `missing`), else those recognised by name: dateTimeOrigination,
 // dateTimeConnect, dateTimeDisconnect, dateTimeStamp and names ending in _epoch in seconds,
 // names ending in _uepoch in microseconds (letter case ignored).
 std::vector<TimeColumn> FindTimeColumns(const HeaderRecord& header,
                                         const std::vector<ColumnChoice>& chosen,
-                                        std::vector<std::string>& warnings);
+                                        std::vector<std::string>& missing);
 
 }  // namespace halvrenn::cdr

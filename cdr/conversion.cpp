@@ -12,12 +12,14 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
+#include <functional>
 #include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "locale_and_zone.h"
+#include "worker_threads.h"
 
 namespace halvrenn::cdr {
 namespace {
@@ -81,15 +83,14 @@ class StreamConversion {
     bool ended_in_record = false;
   };
 
-  // A block converted on a thread of its own, which only it touches until the thread is done.
-  // (A plain thread rather than std::async: the window's program carries no futures.)
+  // A block handed to the worker threads, which only they touch until it is done.
   class BlockJob {
    public:
-    template <typename Work>
-    BlockJob(Block block, Work work)
+    BlockJob(Block block, WorkerThreads& workers, std::function<void(Block&)> work)
         : block_(std::make_unique<Block>(std::move(block))),
-          done_(std::make_unique<std::atomic<bool>>(false)) {
-      thread_ = std::thread([block = block_.get(), done = done_.get(), work]() mutable {
+          done_(std::make_unique<std::atomic<bool>>(false)),
+          workers_(&workers) {
+      workers.Run([block = block_.get(), done = done_.get(), work = std::move(work)] {
         work(*block);
         done->store(true, std::memory_order_release);
       });
@@ -100,7 +101,7 @@ class StreamConversion {
 
     bool Ready() const { return done_->load(std::memory_order_acquire); }
     void Wait() {
-      if (thread_.joinable()) thread_.join();
+      if (done_) workers_->WaitUntil([this] { return Ready(); });
     }
     Block Take() {
       Wait();
@@ -110,7 +111,7 @@ class StreamConversion {
    private:
     std::unique_ptr<Block> block_;
     std::unique_ptr<std::atomic<bool>> done_;
-    std::thread thread_;
+    WorkerThreads* workers_;
   };
 
   // Reads into `pending_` until it holds the header record, and sets the layout from it.
@@ -129,7 +130,14 @@ class StreamConversion {
       return true;
     }
     layout_.field_count = header.names.size();
-    layout_.columns = FindTimeColumns(header, options_.columns, result_.summary.warnings);
+    std::vector<std::string> missing;
+    layout_.columns = FindTimeColumns(header, options_.columns, missing);
+    if (!missing.empty()) {
+      // Named by the user, so a file without it is not what was asked for: nothing is written.
+      result_.outcome = Outcome::kFailed;
+      result_.error = "no column named \"" + missing.front() + "\" in the header";
+      return false;
+    }
     result_.summary.time_columns = layout_.columns.size();
     if (layout_.columns.empty()) {
       result_.summary.warnings.emplace_back("no time-stamp column in the header: copied unchanged");
@@ -137,17 +145,27 @@ class StreamConversion {
     return true;
   }
 
-  // Appends up to read_size_ bytes to `buffer`; false (with the outcome set) on an error or a
-  // cancellation. Sets at_end_ at the end of the input.
-  bool ReadMore(std::string& buffer) {
+  // Appends a block's bytes to `buffer`, fewer only at the end of the input, so that a pipe,
+  // which gives 64 KiB a read, fills a block as a file does.
+  bool ReadBlock(std::string& buffer) {
+    const std::size_t wanted = buffer.size() + kBlockReadSize;
+    while (buffer.size() < wanted && !at_end_) {
+      if (!ReadMore(buffer, wanted - buffer.size())) return false;
+    }
+    return true;
+  }
+
+  // Appends what one read gives, up to `size` bytes, to `buffer`; false (with the outcome set)
+  // on an error or a cancellation. Sets at_end_ at the end of the input.
+  bool ReadMore(std::string& buffer, std::size_t size = kReadSize) {
     if (Cancelled(cancel_)) {
       result_.outcome = Outcome::kCancelled;
       result_.error = "cancelled";
       return false;
     }
     const std::size_t old_size = buffer.size();
-    buffer.resize(old_size + read_size_);
-    const std::optional<std::size_t> read = input_.Read(buffer.data() + old_size, read_size_);
+    buffer.resize(old_size + size);
+    const std::optional<std::size_t> read = input_.Read(buffer.data() + old_size, size);
     buffer.resize(old_size + read.value_or(0));
     if (!read) {
       // A read that an interrupt broke off, with the flag that its handler set.
@@ -188,7 +206,6 @@ class StreamConversion {
     TimeTexts texts(rules_, bias_minutes_, layout_.format);
     RecordConverter head(layout_, texts, true);
     if (Jobs() == 1) return InOnePass(head, pending_);
-    read_size_ = kBlockReadSize;
     return InBlocks(head);
   }
 
@@ -215,7 +232,10 @@ class StreamConversion {
   // where a record does. If not, it goes on with the bytes of the blocks after it and the rest
   // of the input in one pass.
   bool InBlocks(RecordConverter& head) {
-    const unsigned jobs = Jobs();
+    WorkerThreads workers(Jobs());
+    if (workers.Count() == 0) return InOnePass(head, pending_);
+    // Twice as many blocks in flight as threads, so that none waits while this thread writes.
+    const std::size_t most_in_flight = workers.Count() * 2;
     std::deque<BlockJob> running;
     std::vector<Block> spare;
     std::string out;
@@ -263,7 +283,7 @@ class StreamConversion {
           RecordConverter tail(layout_, texts, false);
           return InOnePass(tail, buffer);
         }
-        if (!ReadMore(buffer)) return abandon();
+        if (!ReadBlock(buffer)) return abandon();
         continue;
       }
       Block block;
@@ -286,7 +306,7 @@ class StreamConversion {
         spare.push_back(std::move(block));
       } else {
         const bool last = at_end_;
-        running.emplace_back(std::move(block), [this, last](Block& block) {
+        running.emplace_back(std::move(block), workers, [this, last](Block& block) {
           block.texts = std::make_unique<TimeTexts>(rules_, bias_minutes_, layout_.format);
           block.converter = std::make_unique<RecordConverter>(layout_, *block.texts, false);
           block.out.clear();
@@ -296,13 +316,13 @@ class StreamConversion {
           block.tally = block.converter->Counts();
         });
       }
-      while (!running.empty() && (running.size() >= jobs || running.front().Ready())) {
+      while (!running.empty() && (running.size() >= most_in_flight || running.front().Ready())) {
         if (!finish_front()) return false;
         if (switched) return true;
       }
       Report(result_.summary.tally.records);
       if (at_end_) break;
-      if (!ReadMore(buffer)) return abandon();
+      if (!ReadBlock(buffer)) return abandon();
     }
     while (!running.empty()) {
       if (!finish_front()) return false;
@@ -322,11 +342,20 @@ class StreamConversion {
   Layout layout_;
   std::string pending_;
   bool at_end_ = false;
-  std::size_t read_size_ = kReadSize;
   StreamResult result_{Outcome::kFailed, {}, {}};
 };
 
-bool IsShortExtension(const std::string& extension) {
+constexpr std::string_view kConverted = ".converted";
+
+// The stem and extension as std::filesystem reads them: the extension from the last dot, unless
+// that starts the name.
+std::pair<std::string_view, std::string_view> SplitExtension(std::string_view name) {
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot == 0) return {name, {}};
+  return {name.substr(0, dot), name.substr(dot)};
+}
+
+bool IsShortExtension(std::string_view extension) {
   return extension.size() >= 2 && extension.size() <= 6 &&
          std::all_of(extension.begin() + 1, extension.end(), [](char c) {
            return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
@@ -338,15 +367,18 @@ bool IsShortExtension(const std::string& extension) {
 std::string OutputPathFor(std::string_view input,
                           const std::optional<std::string>& output_directory) {
   const std::string name = FileNameOf(input);
-  // The extension as std::filesystem reads it: from the last dot, unless that starts the name.
-  const std::size_t dot = name.rfind('.');
-  const bool has_extension = dot != std::string::npos && dot > 0;
-  const std::string extension = has_extension ? name.substr(dot) : std::string();
-  const std::string stem = has_extension ? name.substr(0, dot) : name;
-  const std::string converted = !stem.empty() && IsShortExtension(extension)
-                                    ? stem + ".converted" + extension
-                                    : name + ".converted.csv";
+  const auto [stem, extension] = SplitExtension(name);
+  const std::string converted =
+      IsShortExtension(extension)
+          ? std::string(stem) + std::string(kConverted) + std::string(extension)
+          : name + std::string(kConverted) + ".csv";
   return JoinPath(output_directory ? *output_directory : FolderOf(input), converted);
+}
+
+bool IsOutputName(std::string_view name) {
+  const auto [stem, extension] = SplitExtension(name);
+  return IsShortExtension(extension) && stem.size() > kConverted.size() &&
+         stem.ends_with(kConverted);
 }
 
 Converter::Converter(Options options, std::unique_ptr<ZoneRules> rules)
@@ -376,19 +408,33 @@ FileResult Converter::ConvertFile(const FileRequest& request, const ProgressCall
     result.error = file + ": " + what;
     return std::move(result);
   };
+  const auto cancelled = [&]() {
+    result.outcome = Outcome::kCancelled;
+    result.error = "cancelled";
+    return std::move(result);
+  };
   std::string error;
   const std::unique_ptr<ByteSource> input = OpenInputFile(request.input, error);
+  // An open that waits (a FIFO with no writer yet) is broken off by an interrupt.
+  if (!input && Cancelled(cancel)) return cancelled();
   if (!input) return fail(request.input, "cannot open: " + error);
+  // An output this run wrote from another input (two inputs of one name into one folder, or
+  // calls and calls.csv) is never replaced, --force or not: it was not there before the run.
+  if (request.run != nullptr && request.run->Wrote(result.output)) {
+    return fail(result.output, "already written from another input of this run");
+  }
   if (!request.force && PathExists(result.output)) {
     return fail(result.output, "already exists");
   }
-  std::unique_ptr<TemporaryFile> output = CreateTemporaryFile(result.output, error);
+  std::unique_ptr<TemporaryFile> output =
+      CreateTemporaryFile(result.output, input->Permissions(), error);
   if (!output) return fail(result.output, "cannot create: " + error);
 
   StreamResult converted = ConvertStream(*input, *output, progress, cancel);
   result.summary = std::move(converted.summary);
   if (converted.outcome != Outcome::kDone) {
-    const bool reading = converted.error.starts_with("cannot read");
+    const bool reading = converted.error.starts_with("cannot read") ||
+                         converted.error.starts_with("no column named");
     output.reset();  // removes the temporary file
     result.outcome = converted.outcome;
     result.error = (reading ? request.input : result.output) + ": " + converted.error;
@@ -399,7 +445,19 @@ FileResult Converter::ConvertFile(const FileRequest& request, const ProgressCall
                                    ? "cannot write: " + output->Error()
                                    : "already exists");
   }
+  if (request.run != nullptr) request.run->Add(result.output);
   return result;
+}
+
+bool OutputsOfRun::Wrote(std::string_view output) const {
+  const std::optional<std::string> identity = FileIdentityOf(output);
+  return identity && std::find(written_.begin(), written_.end(), *identity) != written_.end();
+}
+
+void OutputsOfRun::Add(std::string_view output) {
+  if (std::optional<std::string> identity = FileIdentityOf(output)) {
+    written_.push_back(std::move(*identity));
+  }
 }
 
 }  // namespace halvrenn::cdr

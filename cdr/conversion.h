@@ -58,10 +58,23 @@ struct StreamResult {
   Summary summary;
 };
 
+// The outputs that one run over several files has written, so that a later input that maps to
+// one of them (d1/calls.csv and d2/calls.csv into one folder, or calls and calls.csv) fails
+// rather than replacing it. Files are told apart by identity, not by how their path is spelled.
+class OutputsOfRun {
+ public:
+  bool Wrote(std::string_view output) const;
+  void Add(std::string_view output);
+
+ private:
+  std::vector<std::string> written_;
+};
+
 struct FileRequest {
   std::string input;                            // UTF-8, as every path here
   std::optional<std::string> output_directory;  // nothing: beside the input
   bool force = false;                           // replace an existing output
+  OutputsOfRun* run = nullptr;                  // the run's outputs so far, kept up to date
 };
 
 struct FileResult {
@@ -75,6 +88,9 @@ struct FileResult {
 // (cdr_Cluster1_01_202612070915_1), gets .converted.csv appended.
 std::string OutputPathFor(std::string_view input,
                           const std::optional<std::string>& output_directory);
+// Whether a file name is one that OutputPathFor gives (calls.converted.csv, calls.converted.txt),
+// so that a folder converted again leaves the earlier outputs alone.
+bool IsOutputName(std::string_view name);
 
 class Converter {
  public:

@@ -15,7 +15,7 @@ std::vector<std::string> FilesInFolder(const std::string& folder) {
   std::vector<std::string> files = cdr::RegularFilesIn(folder);
   std::erase_if(files, [](const std::string& file) {
     const std::string name = cdr::FileNameOf(file);
-    return name.starts_with('.') || name.ends_with(".converted.csv");
+    return name.starts_with('.') || cdr::IsOutputName(name);
   });
   std::sort(files.begin(), files.end());
   return files;
@@ -156,6 +156,18 @@ std::string DropReportText(const std::vector<DroppedFile>& outcomes) {
     }
   }
   return text;
+}
+
+DropReportKind DropReportKindOf(const std::vector<DroppedFile>& outcomes) {
+  const auto count = [&](DroppedFile::State state) {
+    return std::count_if(outcomes.begin(), outcomes.end(),
+                         [state](const DroppedFile& file) { return file.state == state; });
+  };
+  if (count(DroppedFile::State::kConverted) == 0) return DropReportKind::kError;
+  if (count(DroppedFile::State::kConverted) < static_cast<std::ptrdiff_t>(outcomes.size())) {
+    return DropReportKind::kWarning;
+  }
+  return DropReportKind::kInformation;
 }
 
 std::optional<std::string> FolderOfOutputs(const std::vector<DroppedFile>& outcomes) {

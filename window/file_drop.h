@@ -5,12 +5,12 @@
 // temporary name and renamed into place), on a worker thread, so that the window never freezes.
 // No toolkit here: each front shows the progress and the result in its own dialogs.
 //
-// Example, from a front's drop handler:
-//   const auto files = FilesOfDrop(dropped_paths);
+// Example, from a front's drop handler (AskReplace and Show are the front's own dialogs):
+//   const std::vector<std::string> files = FilesOfDrop(dropped_paths);
 //   const bool replace = FilesWithExistingOutput(files).empty() || AskReplace();
 //   job_ = std::make_unique<FileDropJob>(files, replace, on_progress, on_finished);
 //   ... on_finished (on the worker) posts to the window's thread, which shows
-//   DropReportText(job_->TakeOutcomes()).
+//   Show(DropReportText(job_->Outcomes()), FolderOfOutputs(job_->Outcomes())).
 
 #include <atomic>
 #include <cstddef>
@@ -85,6 +85,11 @@ class FileDropJob {
 //   calls.csv: 1000 records, 2950 converted, 48 empty, 2 rejected (lines 17, 940), 0 malformed
 //   -> /home/ana/cdr/calls.converted.csv
 std::string DropReportText(const std::vector<DroppedFile>& outcomes);
+
+// How the report looks: information when every file was converted, a warning when any failed or
+// was skipped, an error when none was converted.
+enum class DropReportKind : unsigned char { kInformation, kWarning, kError };
+DropReportKind DropReportKindOf(const std::vector<DroppedFile>& outcomes);
 
 // The folder that holds the outputs, for the report's button that opens it: the first output's.
 std::optional<std::string> FolderOfOutputs(const std::vector<DroppedFile>& outcomes);

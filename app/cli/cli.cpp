@@ -1,9 +1,11 @@
 #include "cli.h"
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -69,6 +71,16 @@ int UsageError(std::string_view message) {
   return kWrongUsage;
 }
 
+// Standard output for the help and the version: a write that fails (a full disk, a closed pipe)
+// is a failure, not a success.
+int Print(std::string_view text) {
+  if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) {
+    return kWritten;
+  }
+  Say(std::string(kProgram) + ": cannot write to standard output: " + std::strerror(errno) + "\n");
+  return kFileFailed;
+}
+
 std::optional<std::vector<cdr::Added>> ParseAdded(std::string_view list) {
   std::vector<cdr::Added> added;
   while (true) {
@@ -108,7 +120,7 @@ std::optional<unsigned> ParseJobs(std::string_view text) {
 }
 
 // Reads the arguments into `command`; an exit status when the program should end at once.
-std::optional<int> Parse(const std::vector<std::string>& arguments, Command& command) {
+std::optional<int> Parse(std::vector<std::string> arguments, Command& command) {
   bool options_end = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     std::string argument = arguments[i];
@@ -139,15 +151,18 @@ std::optional<int> Parse(const std::vector<std::string>& arguments, Command& com
       if (i + 1 < arguments.size()) return arguments[++i];
       return std::nullopt;
     };
-    const auto flag = [&]() { return !attached; };
+    // Short options without a value combine: -fq is -f -q, and -fo DIR is -f -o DIR.
+    const auto flag = [&]() {
+      if (attached && !argument.starts_with("--")) {
+        arguments.insert(arguments.begin() + static_cast<std::ptrdiff_t>(i) + 1, "-" + *attached);
+        attached.reset();
+      }
+      return !attached;
+    };
 
-    if (is("-h", "--help") && flag()) {
-      std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
-      return kWritten;
-    }
+    if (is("-h", "--help") && flag()) return Print(kHelp);
     if (is("-V", "--version") && flag()) {
-      std::printf("halvrenn-cdr %s\n", HALVRENN_DISPLAY_VERSION);
-      return kWritten;
+      return Print(std::string(kProgram) + " " + HALVRENN_DISPLAY_VERSION + "\n");
     }
     if (is("-f", "--force") && flag()) {
       command.force = true;
@@ -160,7 +175,7 @@ std::optional<int> Parse(const std::vector<std::string>& arguments, Command& com
     } else if (is("-c", "--column")) {
       const auto text = value();
       const auto choice = text ? cdr::ParseColumnChoice(*text) : std::nullopt;
-      if (!choice) return UsageError("--column needs NAME, NAME:s, NAME:ms or NAME:us");
+      if (!choice) return UsageError("--column takes NAME, NAME:s, NAME:ms or NAME:us");
       command.options.columns.push_back(*choice);
     } else if (is("-a", "--add")) {
       const auto text = value();
@@ -274,6 +289,7 @@ int Run(const std::vector<std::string>& arguments) {
   const bool show_progress = !command.quiet && StandardErrorIsTerminal();
 
   int status = kWritten;
+  cdr::OutputsOfRun outputs;
   for (const std::string& file : command.files) {
     const bool standard = file == "-";
     const std::string name = standard ? "(standard input)" : file;
@@ -292,7 +308,7 @@ int Run(const std::vector<std::string>& arguments) {
       summary = std::move(result.summary);
     } else {
       cdr::FileResult result = converter->ConvertFile(
-          {file, command.output_directory, command.force}, progress, &cancel);
+          {file, command.output_directory, command.force, &outputs}, progress, &cancel);
       outcome = result.outcome;
       failure = result.error;
       if (result.outcome == cdr::Outcome::kFailed && result.error.ends_with("already exists")) {
@@ -303,7 +319,11 @@ int Run(const std::vector<std::string>& arguments) {
     }
     line.Erase();
     if (outcome == cdr::Outcome::kCancelled) {
-      Say(std::string(kProgram) + ": " + name + ": interrupted, nothing written\n");
+      // A file's output is never left part-written; standard output may have had records.
+      const bool partial = standard && summary.bytes_written > 0;
+      Say(std::string(kProgram) + ": " + name +
+          (partial ? ": interrupted; the output stops part-way\n"
+                   : ": interrupted, nothing written\n"));
       return kInterrupted;
     }
     if (outcome == cdr::Outcome::kFailed) {

@@ -1,6 +1,12 @@
+// Signals end halvrenn-cdr without leaving a temporary file. An interrupt, a termination or a
+// hang-up (terminal closed, SSH dropped) first asks the conversion to stop, which removes its
+// file and ends with status 130; a second of any of them removes the temporary files at once and
+// ends. The other signals that would end the program remove them and then end it as they would.
+
 #include <signal.h>
 #include <unistd.h>
 
+#include "byte_streams.h"
 #include "terminal.h"
 
 namespace halvrenn::cli {
@@ -9,7 +15,24 @@ namespace {
 std::atomic<bool>* interrupt_flag = nullptr;
 
 extern "C" void OnInterrupt(int) {
-  if (interrupt_flag->exchange(true)) _exit(130);
+  if (interrupt_flag->exchange(true)) {
+    cdr::RemoveTemporaryFilesNow();
+    _exit(130);
+  }
+}
+
+extern "C" void OnFatalSignal(int signal_number) {
+  cdr::RemoveTemporaryFilesNow();
+  ::signal(signal_number, SIG_DFL);
+  raise(signal_number);  // held back until this handler returns, then ends the program
+}
+
+void Handle(int signal_number, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART: a read waiting on a terminal or a FIFO returns
+  sigaction(signal_number, &action, nullptr);
 }
 
 }  // namespace
@@ -27,12 +50,13 @@ void WriteStandardError(std::string_view text) {
 void CancelOnInterrupt(std::atomic<bool>& cancel) {
   static_assert(std::atomic<bool>::is_always_lock_free);
   interrupt_flag = &cancel;
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;  // no SA_RESTART: a read waiting on a terminal returns
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) Handle(signal_number, OnInterrupt);
+  for (const int signal_number :
+       {SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF}) {
+    Handle(signal_number, OnFatalSignal);
+  }
+  // A file larger than the process may write fails that write (EFBIG) and so that file alone.
+  ::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace halvrenn::cli

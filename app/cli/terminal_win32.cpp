@@ -1,5 +1,12 @@
+// A console's Ctrl+C and Ctrl+Break end halvrenn-cdr without leaving a temporary file. The first
+// asks the conversion to stop (and breaks off a read that waits, on a pipe or a slow file), which
+// removes its file and ends with status 130; a second removes the temporary files at once and
+// ends. Closing the console, logging off and shutting down remove them before the system ends
+// the program.
+
 #include <windows.h>
 
+#include "byte_streams.h"
 #include "terminal.h"
 #include "utf16_text.h"
 
@@ -7,11 +14,19 @@ namespace halvrenn::cli {
 namespace {
 
 std::atomic<bool>* interrupt_flag = nullptr;
+HANDLE main_thread = nullptr;  // the thread that reads, whose waiting read an interrupt cancels
 
 BOOL WINAPI OnControl(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-  if (interrupt_flag->exchange(true)) ExitProcess(130);
-  return TRUE;
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+    if (interrupt_flag->exchange(true)) {
+      cdr::RemoveTemporaryFilesNow();
+      ExitProcess(130);
+    }
+    if (main_thread != nullptr) CancelSynchronousIo(main_thread);
+    return TRUE;
+  }
+  cdr::RemoveTemporaryFilesNow();
+  return FALSE;
 }
 
 }  // namespace
@@ -35,6 +50,7 @@ void WriteStandardError(std::string_view text) {
 
 void CancelOnInterrupt(std::atomic<bool>& cancel) {
   interrupt_flag = &cancel;
+  main_thread = OpenThread(THREAD_TERMINATE, FALSE, GetCurrentThreadId());
   SetConsoleCtrlHandler(OnControl, TRUE);
 }
 

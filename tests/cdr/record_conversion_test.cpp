@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -110,22 +111,46 @@ TEST(CdrRecords, CountsWithLineNumbers) {
   EXPECT_EQ(summary.tally.malformed.first, (std::vector<std::uint64_t>{7, 9}));
 }
 
-TEST(CdrRecords, ChosenColumnsAndWarnings) {
+TEST(CdrRecords, ChosenColumns) {
   Options options = GmtOnly();
-  options.columns = {{"start", Unit::kMilliseconds}, {"missing", Unit::kSeconds}};
+  options.columns = {{"start", Unit::kMilliseconds}};
   options.added = {Added::kGmt, Added::kOffset};
   options.zone = "Etc/UTC";
   const Converted converted = Convert("dateTimeConnect,start\n5,86400000\n", options);
   EXPECT_EQ(
       converted.text,
       "dateTimeConnect,start,start_gmt,start_offset\n5,86400000,1970-01-02 00:00:00,+00:00\n");
-  ASSERT_EQ(converted.summary.warnings.size(), 1U);
-  EXPECT_NE(converted.summary.warnings[0].find("missing"), std::string::npos);
-
   EXPECT_EQ(Convert("a,b\n1,2\n", GmtOnly()).summary.warnings.size(), 1U);
+
+  // A column asked for by name that the file lacks fails it, before anything is written.
+  options.columns.push_back({"missing", Unit::kSeconds});
+  std::string error;
+  const auto converter = Converter::Create(options, error);
+  MemorySource source("dateTimeConnect,start\n5,86400000\n");
+  StringSink sink;
+  const StreamResult result = converter->ConvertStream(source, sink, {}, nullptr);
+  EXPECT_EQ(result.outcome, Outcome::kFailed);
+  EXPECT_NE(result.error.find("\"missing\""), std::string::npos);
+  EXPECT_EQ(sink.text, "");
+
+  const std::vector<std::pair<std::string, std::optional<Unit>>> choices = {
+      {"start", Unit::kSeconds},       {"start:ms", Unit::kMilliseconds},
+      {"a:b:us", Unit::kMicroseconds}, {"start:hours", std::nullopt},
+      {"start:ns", std::nullopt},      {":s", std::nullopt}};
+  for (const auto& [text, unit] : choices) {
+    const std::optional<ColumnChoice> choice = ParseColumnChoice(text);
+    EXPECT_EQ(choice.has_value(), unit.has_value()) << text;
+    if (choice && unit) {
+      EXPECT_EQ(choice->unit, *unit) << text;
+    }
+  }
 }
 
 TEST(CdrRecords, DelimiterAndQuotesInAddedTexts) {
+  // A quote after a semicolon opens no field where the header is split at commas: the header
+  // ends at its first line break, as the records do.
+  EXPECT_EQ(Convert("a;\"b,dateTimeConnect\n1,86400\n\"\n", GmtOnly()).text,
+            "a;\"b,dateTimeConnect,dateTimeConnect_gmt\n1,86400,1970-01-02 00:00:00\n\"\n");
   // A delimiter that the texts contain makes them quoted; an explicit delimiter wins.
   Options options = GmtOnly();
   options.delimiter = ' ';
@@ -155,6 +180,9 @@ TEST(CdrRecords, OutputNames) {
     const std::string output = OutputPathFor(input, std::nullopt);
     EXPECT_EQ(FileNameOf(output), name) << input;
     EXPECT_EQ(FolderOf(output), FolderOf(input)) << input;  // beside the input
+    // The inverse: an output is known as one, and its input is not.
+    EXPECT_TRUE(IsOutputName(name)) << name;
+    EXPECT_FALSE(IsOutputName(FileNameOf(input))) << input;
   }
   const std::string elsewhere = OutputPathFor("a/calls.csv", std::string("out"));
   EXPECT_EQ(FolderOf(elsewhere), "out");

@@ -113,8 +113,12 @@ void FileDropController::Finish() {
   const std::vector<DroppedFile>& outcomes = job->Outcomes();
   if (progress_) progress_->close();
 
-  report_ = new QMessageBox(QMessageBox::Information, QStringLiteral("Halvrenn"),
-                            FromUtf8(DropReportText(outcomes)), QMessageBox::Ok, window_);
+  const DropReportKind kind = DropReportKindOf(outcomes);
+  const QMessageBox::Icon icon = kind == DropReportKind::kError     ? QMessageBox::Critical
+                                 : kind == DropReportKind::kWarning ? QMessageBox::Warning
+                                                                    : QMessageBox::Information;
+  report_ = new QMessageBox(icon, QStringLiteral("Halvrenn"), FromUtf8(DropReportText(outcomes)),
+                            QMessageBox::Ok, window_);
   report_->setAttribute(Qt::WA_DeleteOnClose);
   report_->setWindowModality(Qt::NonModal);
   report_->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -96,12 +96,16 @@ void FileDropWindow::OnFinishedPosted() {
   const std::vector<DroppedFile>& outcomes = job->Outcomes();
   const std::string report = DropReportText(outcomes);
   const std::optional<std::string> folder = FolderOfOutputs(outcomes);
+  const DropReportKind kind = DropReportKindOf(outcomes);
+  const UINT icon = kind == DropReportKind::kError     ? MB_ICONERROR
+                    : kind == DropReportKind::kWarning ? MB_ICONWARNING
+                                                       : MB_ICONINFORMATION;
   if (!folder) {
-    MessageBoxUtf8(owner_, report, MB_OK | MB_ICONINFORMATION);
+    MessageBoxUtf8(owner_, report, MB_OK | icon);
     return;
   }
   if (MessageBoxUtf8(owner_, report + "\n\nOpen the folder that holds the outputs?",
-                     MB_YESNO | MB_ICONINFORMATION) == IDYES) {
+                     MB_YESNO | icon) == IDYES) {
     ShellExecuteW(owner_, L"open", Utf16FromUtf8(*folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   }
 }

@@ -193,6 +193,7 @@ TEST_F(FileDropTest, DroppedFilesAndFoldersAreConvertedAndReported) {
   EXPECT_NE(text.find((folder / "calls.converted.csv").string()), std::string::npos) << text;
   EXPECT_NE(text.find("plain.csv: no time-stamp column"), std::string::npos) << text;
   EXPECT_NE(text.find("missing.csv"), std::string::npos) << text;
+  EXPECT_EQ(report->icon(), QMessageBox::Warning);  // a file failed
   bool has_open_folder = false;
   for (QAbstractButton* button : report->buttons()) {
     has_open_folder |= button->text().contains(QStringLiteral("Open Folder"));
@@ -222,6 +223,7 @@ TEST_F(FileDropTest, ProgressShowsWhileTypingGoesOnAndCancelLeavesNoOutput) {
   QMessageBox* report = WaitForReport();
   ASSERT_NE(report, nullptr);
   EXPECT_NE(report->text().indexOf(QStringLiteral("cancelled")), -1);
+  EXPECT_EQ(report->icon(), QMessageBox::Critical);  // nothing converted
   EXPECT_EQ(FolderListing(folder), std::vector<std::string>{"big.csv"});
 }
 

@@ -133,6 +133,7 @@ void SaveScreenshot(HWND window, const std::string& path) {
 // The message boxes this thread shows, answered by a timer in their modal loop.
 struct MessageBoxes {
   std::vector<std::string> texts;
+  std::vector<HICON> icons;                       // each box's, from its icon control (id 20)
   std::function<int(const std::string&)> answer;  // the button to press for a text
   std::string screenshot;                         // where to save the first report, if anywhere
 };
@@ -145,6 +146,8 @@ BOOL CALLBACK AnswerBox(HWND window, LPARAM) {
   wchar_t text[4096] = {};
   GetDlgItemTextW(window, 0xFFFF, text, 4096);
   boxes->texts.push_back(Utf8FromUtf16(text));
+  boxes->icons.push_back(
+      reinterpret_cast<HICON>(SendDlgItemMessageW(window, 20, STM_GETICON, 0, 0)));
   if (!boxes->screenshot.empty() && boxes->texts.back().starts_with("Converted")) {
     SaveScreenshot(window, boxes->screenshot);
     boxes->screenshot.clear();
@@ -254,6 +257,7 @@ TEST_F(FileDropWindowTest, DroppedFilesAreConvertedAndReported) {
             std::string::npos)
       << report;
   EXPECT_NE(report.find("missing.csv"), std::string::npos) << report;
+  EXPECT_EQ(answered.icons.back(), LoadIconW(nullptr, IDI_WARNING));  // a file failed
   EXPECT_NE(report.find("Open the folder"), std::string::npos) << report;
   EXPECT_FALSE(form.file_drop().running());
 }
