@@ -94,9 +94,11 @@ foreach(line IN LISTS changelog_lines)
     math(EXPR month_index "${month} - 1")
     list(GET month_names ${month_index} month_name)
     string(APPEND changelog "${trailer}${PACKAGE} (${version}) unstable; urgency=medium\n\n")
-    set(trailer "\n -- ${MAINTAINER}  ${weekday_name}, ${day_text} ${month_name} ${year} 12:00:00 +0000\n\n")
+    set(date "${weekday_name}, ${day_text} ${month_name} ${year} 12:00:00 +0000")
+    set(trailer "\n -- ${MAINTAINER}  ${date}\n\n")
   elseif(line MATCHES "^## ")
-    message(FATAL_ERROR "${CHANGELOG}: a version heading is \"## <version> (<yyyy-mm-dd>)\": ${line}")
+    message(FATAL_ERROR
+            "${CHANGELOG}: a version heading is \"## <version> (<yyyy-mm-dd>)\": ${line}")
   elseif(NOT trailer)
     continue()  # the preamble before the first entry
   elseif(line MATCHES "^- (.*)$")

@@ -13,7 +13,7 @@ packages=(
   locales locales-all tzdata libabsl-dev unicode-cldr-core
   mawk gawk python3 time
   xvfb xauth xdotool xclip imagemagick fonts-wine
-  desktop-file-utils appstream dpkg-dev file
+  desktop-file-utils appstream dpkg-dev file lintian man-db bash-completion
 )
 
 missing=()

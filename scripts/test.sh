@@ -38,3 +38,23 @@ for preset in linux windows; do
   (cd "build/${preset}" && cpack)
 done
 ls -l build/windows/Halvrenn-*-x64.msi
+cmake -E tar tf build/windows/Halvrenn-*-win64.zip | grep -qx LICENSE.txt ||
+  { echo "the zip holds no LICENSE.txt" >&2; exit 1; }
+
+# The .deb as a distribution judges it: any lintian error or warning fails the run.
+echo "== lintian"
+deb=$(echo build/linux/halvrenn_*_amd64.deb)
+lintian --fail-on error,warning "$deb"
+
+# Installed as a user installs it, with its dependencies: its manual pages are found by man and
+# its completion by bash-completion from /usr. Removed again afterwards.
+echo "== installed .deb"
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "./$deb" >/dev/null
+installed_checks=0
+bash tests/app/manual_pages_test.sh /usr && bash tests/app/cli/completion_test.sh /usr ||
+  installed_checks=$?
+as_root env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q halvrenn >/dev/null
+exit "$installed_checks"
