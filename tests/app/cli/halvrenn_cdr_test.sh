@@ -45,6 +45,12 @@ expect_no_leftovers() {  # <folder> <what>
   left=$(find "$1" -name '.*.tmp' | head -1)
   [ -z "$left" ] || fail "$2: temporary file $left left behind"
 }
+# A header and 20,000 records, written to a FIFO whose writer then stays open: the program waits
+# for more, its temporary file in place.
+records_of_a_slow_feed() {
+  printf 'id,dateTimeConnect\n'
+  seq 1 20000 | sed 's/$/,1700000000/'
+}
 
 work=$(mktemp -d)
 trap 'cd /; umount "$work/full" 2>/dev/null; rm -rf "$work"' EXIT
@@ -117,7 +123,34 @@ expect_file plain.converted.csv plain.expected "copied unchanged"
 tests=$((tests + 1))
 grep -q warning warning.txt || fail "no warning for a file without time stamps"
 
-# Wrong usage.
+# Two inputs that map to one output in one run: the second fails, --force or not.
+mkdir -p d1 d2 same
+cp calls.csv d1/calls.csv
+printf 'id,dateTimeConnect\r\n1,1\r\n' > d2/calls.csv
+expect_status 1 "two inputs of one name into one folder" in_zone America/New_York run -fq -o same d1/calls.csv d2/calls.csv
+expect_file same/calls.converted.csv new_york.expected "the first of two inputs of one name"
+mkdir pair
+cp calls.csv pair/calls
+cp d2/calls.csv pair/calls.csv
+expect_status 1 "calls and calls.csv" in_zone America/New_York run -fq pair/calls pair/calls.csv
+expect_file pair/calls.converted.csv new_york.expected "calls before calls.csv"
+
+# A name as long as the file system takes, for the output too (255 bytes): the temporary name
+# must not be longer.
+long=$(printf 'x%.0s' $(seq 241))
+cp calls.csv "$long.csv"
+expect_status 0 "an output name of 255 bytes" in_zone America/New_York run -q "$long.csv"
+expect_file "$long.converted.csv" new_york.expected "an output name of 255 bytes"
+
+# Wrong usage, and options.
+expect_status 0 "combined short options" in_zone America/New_York run -fq calls.csv
+expect_status 2 "--column with an unknown unit" run --column dateTimeConnect:hours calls.csv 2> /dev/null
+expect_status 1 "--column naming no column" run -fq --column nothere calls.csv 2> /dev/null
+expect_file calls.converted.csv new_york.expected "nothing written for a missing --column"
+if [ -w /dev/full ]; then
+  expect_status 1 "--help to a full device" run --help > /dev/full 2> /dev/null
+  expect_status 1 "--version to a full device" run --version > /dev/full 2> /dev/null
+fi
 expect_status 0 "--help" run --help > /dev/null
 expect_status 0 "--version" run --version > /dev/null
 expect_status 2 "an unknown option" run --frobnicate calls.csv 2> /dev/null
@@ -156,20 +189,84 @@ else
   echo "SKIP: no tmpfs can be mounted here for the full disk" >&2
 fi
 
-# An interrupt while the input is still arriving: no output, no temporary file, status 130.
+# Signals while the input is still arriving: no output, no temporary file, the status of an
+# interrupt. A stopped program receives several at once, so that the second finds the first's
+# work undone.
 if [ ${#emulator[@]} -eq 0 ]; then
+  while read -r status signals; do
+    rm -f slow.csv
+    mkfifo slow.csv
+    "$program" -q slow.csv 2> /dev/null &
+    pid=$!
+    exec 3> slow.csv
+    records_of_a_slow_feed >&3
+    sleep 0.3
+    for signal in $signals; do kill -"$signal" "$pid"; done
+    expect_status "$status" "signals $signals" wait "$pid"
+    exec 3>&-
+    tests=$((tests + 1))
+    [ ! -e slow.converted.csv ] || fail "an output after signals $signals"
+    expect_no_leftovers "$work" "signals $signals"
+  done <<'SIGNALS'
+130 INT
+130 HUP
+130 TERM
+130 STOP INT INT CONT
+130 STOP INT TERM CONT
+130 STOP HUP TERM CONT
+131 QUIT
+SIGNALS
+
+  # Interrupted while the FIFO has no writer yet, and with records already on standard output.
+  rm -f slow.csv
   mkfifo slow.csv
   "$program" -q slow.csv 2> /dev/null &
   pid=$!
-  exec 3> slow.csv
-  printf 'id,dateTimeConnect\n1,1700000000\n' >&3
   sleep 0.3
   kill -INT "$pid"
-  expect_status 130 "an interrupt" wait "$pid"
+  expect_status 130 "an interrupt while opening a FIFO" wait "$pid"
+  rm -f slow.csv
+  mkfifo slow.csv
+  "$program" - < slow.csv > part.csv 2> part.txt &
+  pid=$!
+  exec 3> slow.csv
+  records_of_a_slow_feed >&3
+  sleep 0.3
+  kill -INT "$pid"
+  expect_status 130 "an interrupt on standard output" wait "$pid"
   exec 3>&-
   tests=$((tests + 1))
-  [ ! -e slow.converted.csv ] || fail "an output after the interrupt"
-  expect_no_leftovers "$work" "the interrupt"
+  grep -q 'nothing written' part.txt && fail "'nothing written' after records went out: $(cat part.txt)"
+fi
+
+# The output has the input's permissions, within the umask: call records hold callers' numbers.
+if [ ${#emulator[@]} -eq 0 ]; then
+  while read -r input_mode mask output_mode; do
+    cp calls.csv private.csv
+    chmod "$input_mode" private.csv
+    expect_status 0 "permissions $input_mode" bash -c "umask $mask; exec '$program' -fq private.csv"
+    tests=$((tests + 1))
+    got=$(stat -c %a private.converted.csv)
+    [ "$got" = "$output_mode" ] || fail "input $input_mode, umask $mask: output $got, expected $output_mode"
+  done <<'MODES'
+600 022 600
+640 022 640
+644 077 600
+MODES
+fi
+
+# Where the system gives no thread (a process limit, as in containers) one thread does the work.
+if [ ${#emulator[@]} -eq 0 ] && [ "$(id -u)" -eq 0 ] && command -v setpriv > /dev/null; then
+  mkdir limited
+  chmod 711 "$work"
+  chmod 777 limited
+  cp "$program" limited/halvrenn-cdr
+  { printf 'id,dateTimeConnect\n'; seq 1 400000 | sed 's/$/,1700000000/'; } > limited/big.csv
+  expect_status 0 "no thread to be had" setpriv --reuid=65534 --regid=65534 --clear-groups \
+    bash -c "ulimit -u 1; exec limited/halvrenn-cdr -q limited/big.csv"
+  run -q -o . limited/big.csv
+  expect_file limited/big.converted.csv big.converted.csv "one thread for want of more"
+  expect_no_leftovers limited "no thread to be had"
 fi
 
 echo "$tests checks, $failures failed"
