@@ -6,12 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 namespace halvrenn::cdr {
@@ -56,11 +54,6 @@ std::string TemporaryName(std::uint32_t number);
 // handler (POSIX) or a console control handler (Windows), so that a program ended by a signal
 // leaves none; the files stay unusable until the process ends.
 void RemoveTemporaryFilesNow() noexcept;
-
-// A thread that only computes: asynchronous signals are held back in it, so that an interrupt
-// reaches the thread that reads and writes (and breaks off a read that waits). Throws
-// std::system_error when the system has no thread to give.
-std::thread StartComputingThread(std::function<void()> work);
 
 // Paths are UTF-8 text on every platform (converted to the system's form at the call), so that
 // the window's program carries no std::filesystem. Windows separates folders with \ or /.

@@ -4,7 +4,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,7 +16,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <system_error>
 
 #include "byte_streams.h"
 
@@ -246,21 +244,6 @@ std::unique_ptr<TemporaryFile> CreateTemporaryFile(std::string_view destination,
 void RemoveTemporaryFilesNow() noexcept {
   for (std::atomic<const char*>& slot : uncommitted) {
     if (const char* path = slot.load()) unlink(path);
-  }
-}
-
-std::thread StartComputingThread(std::function<void()> work) {
-  sigset_t all;
-  sigset_t saved;
-  sigfillset(&all);
-  pthread_sigmask(SIG_BLOCK, &all, &saved);  // the new thread inherits the mask
-  try {
-    std::thread thread(std::move(work));
-    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-    return thread;
-  } catch (...) {
-    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-    throw;
   }
 }
 

@@ -201,11 +201,6 @@ void RemoveTemporaryFilesNow() noexcept {
   }
 }
 
-// Windows has no asynchronous signals: a console's Ctrl+C comes on a thread of its own.
-std::thread StartComputingThread(std::function<void()> work) {
-  return std::thread(std::move(work));
-}
-
 std::optional<std::string> FileIdentityOf(std::string_view path) {
   const HANDLE handle = CreateFileW(Utf16FromUtf8(path).c_str(), 0,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -86,11 +86,12 @@ class StreamConversion {
   // A block handed to the worker threads, which only they touch until it is done.
   class BlockJob {
    public:
-    BlockJob(Block block, WorkerThreads& workers, std::function<void(Block&)> work)
+    template <typename Work>
+    BlockJob(Block block, WorkerThreads& workers, Work work)
         : block_(std::make_unique<Block>(std::move(block))),
           done_(std::make_unique<std::atomic<bool>>(false)),
           workers_(&workers) {
-      workers.Run([block = block_.get(), done = done_.get(), work = std::move(work)] {
+      workers.Run([block = block_.get(), done = done_.get(), work] {
         work(*block);
         done->store(true, std::memory_order_release);
       });

@@ -3,8 +3,6 @@
 #include <system_error>
 #include <utility>
 
-#include "byte_streams.h"
-
 namespace halvrenn::cdr {
 
 WorkerThreads::WorkerThreads(unsigned wanted) {
@@ -18,40 +16,42 @@ WorkerThreads::WorkerThreads(unsigned wanted) {
 }
 
 WorkerThreads::~WorkerThreads() {
-  {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-    tasks_.clear();
-  }
-  task_ready_.notify_all();
+  monitor_.Lock();
+  stopping_ = true;
+  tasks_.clear();
+  monitor_.NotifyAll();
+  monitor_.Unlock();
   for (std::thread& thread : threads_) thread.join();
 }
 
 void WorkerThreads::Run(std::function<void()> task) {
-  {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    tasks_.push_back(std::move(task));
-  }
-  task_ready_.notify_one();
+  monitor_.Lock();
+  tasks_.push_back(std::move(task));
+  monitor_.NotifyAll();
+  monitor_.Unlock();
 }
 
 void WorkerThreads::WaitUntil(const std::function<bool()>& done) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  task_ended_.wait(lock, done);
+  monitor_.Lock();
+  while (!done()) monitor_.Wait();
+  monitor_.Unlock();
 }
 
+// Waiting threads and this one share the one condition: every change wakes them all, and each
+// looks again at what it waits for. There are a few threads at most.
 void WorkerThreads::Loop() {
-  std::unique_lock<std::mutex> lock(mutex_);
+  monitor_.Lock();
   for (;;) {
-    task_ready_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
-    if (stopping_) return;
+    while (!stopping_ && tasks_.empty()) monitor_.Wait();
+    if (stopping_) break;
     std::function<void()> task = std::move(tasks_.front());
-    tasks_.pop_front();
-    lock.unlock();
+    tasks_.erase(tasks_.begin());
+    monitor_.Unlock();
     task();
-    lock.lock();
-    task_ended_.notify_all();
+    monitor_.Lock();
+    monitor_.NotifyAll();
   }
+  monitor_.Unlock();
 }
 
 }  // namespace halvrenn::cdr

@@ -2,7 +2,9 @@
 
 // A fixed set of threads that run tasks from one queue, started once per conversion rather than
 // once per block. Where the system gives fewer threads than asked for (a process limit in a
-// container), the set is smaller, possibly empty; it never throws for that.
+// container), the set is smaller, possibly empty; it never throws for that. The threads only
+// compute: asynchronous signals are held back in them, so that an interrupt reaches the thread
+// that reads and writes, and breaks off a read that waits.
 //
 // Example:
 //   WorkerThreads workers(2);
@@ -11,15 +13,32 @@
 //   workers.Run([&] { Convert(block); done = true; });
 //   workers.WaitUntil([&] { return done.load(); });
 
-#include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 namespace halvrenn::cdr {
+
+// A lock with one condition, the system's own, one file per platform: on Windows kernel32's
+// slim lock and condition variable, which cost the window's program nothing, where
+// std::condition_variable brings a pthreads emulation of 5 KiB.
+class Monitor {
+ public:
+  Monitor();
+  ~Monitor();
+  Monitor(const Monitor&) = delete;
+  Monitor& operator=(const Monitor&) = delete;
+
+  void Lock();
+  void Unlock();
+  // Unlocks, waits for NotifyAll (or wakes spuriously), and locks again.
+  void Wait();
+  void NotifyAll();
+
+ private:
+  alignas(16) unsigned char storage_[128];  // the platform's lock and condition
+};
 
 class WorkerThreads {
  public:
@@ -38,12 +57,14 @@ class WorkerThreads {
  private:
   void Loop();
 
-  std::mutex mutex_;
-  std::condition_variable task_ready_;
-  std::condition_variable task_ended_;
-  std::deque<std::function<void()>> tasks_;
+  Monitor monitor_;
+  std::vector<std::function<void()>> tasks_;  // in order; a few at most, taken from the front
   bool stopping_ = false;
   std::vector<std::thread> threads_;
 };
+
+// Starts a thread with asynchronous signals held back; throws std::system_error when the system
+// has no thread to give.
+std::thread StartComputingThread(std::function<void()> work);
 
 }  // namespace halvrenn::cdr

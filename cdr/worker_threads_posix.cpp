@@ -1,0 +1,53 @@
+// Threads on POSIX systems: pthreads' own lock and condition, and a signal mask.
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <new>
+#include <utility>
+
+#include "worker_threads.h"
+
+namespace halvrenn::cdr {
+namespace {
+
+struct LockAndCondition {
+  pthread_mutex_t mutex = PTHREAD_MUTEX_INITIALIZER;
+  pthread_cond_t condition = PTHREAD_COND_INITIALIZER;
+};
+
+LockAndCondition& Sync(unsigned char* storage) {
+  return *std::launder(reinterpret_cast<LockAndCondition*>(storage));
+}
+
+}  // namespace
+
+Monitor::Monitor() {
+  static_assert(sizeof(LockAndCondition) <= sizeof storage_);
+  new (storage_) LockAndCondition;
+}
+Monitor::~Monitor() {
+  pthread_cond_destroy(&Sync(storage_).condition);
+  pthread_mutex_destroy(&Sync(storage_).mutex);
+}
+void Monitor::Lock() { pthread_mutex_lock(&Sync(storage_).mutex); }
+void Monitor::Unlock() { pthread_mutex_unlock(&Sync(storage_).mutex); }
+void Monitor::Wait() { pthread_cond_wait(&Sync(storage_).condition, &Sync(storage_).mutex); }
+void Monitor::NotifyAll() { pthread_cond_broadcast(&Sync(storage_).condition); }
+
+std::thread StartComputingThread(std::function<void()> work) {
+  sigset_t all;
+  sigset_t saved;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &saved);  // the new thread inherits the mask
+  try {
+    std::thread thread(std::move(work));
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    return thread;
+  } catch (...) {
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    throw;
+  }
+}
+
+}  // namespace halvrenn::cdr

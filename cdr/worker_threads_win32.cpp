@@ -1,0 +1,41 @@
+// Threads on Windows: kernel32's slim lock and condition variable. Windows has no asynchronous
+// signals (a console's Ctrl+C comes on a thread of its own), so a thread is a plain thread.
+
+#include <windows.h>
+
+#include <new>
+#include <utility>
+
+#include "worker_threads.h"
+
+namespace halvrenn::cdr {
+namespace {
+
+struct LockAndCondition {
+  SRWLOCK lock = SRWLOCK_INIT;
+  CONDITION_VARIABLE condition = CONDITION_VARIABLE_INIT;
+};
+
+LockAndCondition& Sync(unsigned char* storage) {
+  return *std::launder(reinterpret_cast<LockAndCondition*>(storage));
+}
+
+}  // namespace
+
+Monitor::Monitor() {
+  static_assert(sizeof(LockAndCondition) <= sizeof storage_);
+  new (storage_) LockAndCondition;
+}
+Monitor::~Monitor() = default;  // neither needs releasing
+void Monitor::Lock() { AcquireSRWLockExclusive(&Sync(storage_).lock); }
+void Monitor::Unlock() { ReleaseSRWLockExclusive(&Sync(storage_).lock); }
+void Monitor::Wait() {
+  SleepConditionVariableSRW(&Sync(storage_).condition, &Sync(storage_).lock, INFINITE, 0);
+}
+void Monitor::NotifyAll() { WakeAllConditionVariable(&Sync(storage_).condition); }
+
+std::thread StartComputingThread(std::function<void()> work) {
+  return std::thread(std::move(work));
+}
+
+}  // namespace halvrenn::cdr
