@@ -32,6 +32,8 @@ class ByteSink {
   // All of `bytes`, or false on an error.
   virtual bool Write(std::string_view bytes) = 0;
   virtual std::string Error() const = 0;
+  // Whether the last error was a full disk (or quota), which may pass, unlike most others.
+  virtual bool DiskFull() const { return false; }
 };
 
 // A file written under a temporary name in the folder of its destination, and renamed into place

@@ -59,11 +59,15 @@ class DescriptorSource final : public ByteSource {
   std::string error_;
 };
 
-bool WriteAll(int descriptor, std::string_view bytes, std::string& error) {
+bool IsDiskFull(int error) { return error == ENOSPC || error == EDQUOT; }
+
+// All of `bytes`; on an error its text and number in `error` and `code`.
+bool WriteAll(int descriptor, std::string_view bytes, std::string& error, int& code) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
+      code = errno;
       error = ErrorText(errno);
       return false;
     }
@@ -75,12 +79,16 @@ bool WriteAll(int descriptor, std::string_view bytes, std::string& error) {
 class DescriptorSink final : public ByteSink {
  public:
   explicit DescriptorSink(int descriptor) : descriptor_(descriptor) {}
-  bool Write(std::string_view bytes) override { return WriteAll(descriptor_, bytes, error_); }
+  bool Write(std::string_view bytes) override {
+    return WriteAll(descriptor_, bytes, error_, code_);
+  }
   std::string Error() const override { return error_; }
+  bool DiskFull() const override { return IsDiskFull(code_); }
 
  private:
   int descriptor_;
   std::string error_;
+  int code_ = 0;
 };
 
 // The temporary files not yet committed, for a signal handler to remove: a fixed table of
@@ -132,8 +140,11 @@ class PosixTemporaryFile final : public TemporaryFile {
   PosixTemporaryFile& operator=(const PosixTemporaryFile&) = delete;
   ~PosixTemporaryFile() override { Discard(); }
 
-  bool Write(std::string_view bytes) override { return WriteAll(descriptor_, bytes, error_); }
+  bool Write(std::string_view bytes) override {
+    return WriteAll(descriptor_, bytes, error_, code_);
+  }
   std::string Error() const override { return error_; }
+  bool DiskFull() const override { return IsDiskFull(code_); }
 
   bool Commit(bool replace) override {
     // fsync() first, so that the rename never lands before the bytes; close() also reports the
@@ -159,6 +170,7 @@ class PosixTemporaryFile final : public TemporaryFile {
 
  private:
   bool Fail(int error) {
+    code_ = error;
     error_ = ErrorText(error);
     Discard();
     return false;
@@ -190,6 +202,7 @@ class PosixTemporaryFile final : public TemporaryFile {
   std::string destination_;
   bool committed_ = false;
   std::string error_;
+  int code_ = 0;
 };
 
 }  // namespace

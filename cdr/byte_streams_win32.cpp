@@ -63,12 +63,16 @@ class HandleSource final : public ByteSource {
   std::string error_;
 };
 
-bool WriteAll(HANDLE handle, std::string_view bytes, std::string& error) {
+bool IsDiskFull(DWORD error) { return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL; }
+
+// All of `bytes`; on an error its text and number in `error` and `code`.
+bool WriteAll(HANDLE handle, std::string_view bytes, std::string& error, DWORD& code) {
   while (!bytes.empty()) {
     DWORD written = 0;
     const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1U << 30));
     if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr)) {
-      error = ErrorText(GetLastError());
+      code = GetLastError();
+      error = ErrorText(code);
       return false;
     }
     bytes.remove_prefix(written);
@@ -79,12 +83,14 @@ bool WriteAll(HANDLE handle, std::string_view bytes, std::string& error) {
 class HandleSink final : public ByteSink {
  public:
   explicit HandleSink(HANDLE handle) : handle_(handle) {}
-  bool Write(std::string_view bytes) override { return WriteAll(handle_, bytes, error_); }
+  bool Write(std::string_view bytes) override { return WriteAll(handle_, bytes, error_, code_); }
   std::string Error() const override { return error_; }
+  bool DiskFull() const override { return IsDiskFull(code_); }
 
  private:
   HANDLE handle_;
   std::string error_;
+  DWORD code_ = 0;
 };
 
 // The temporary files not yet committed, for a console control handler to remove: a fixed table
@@ -116,8 +122,9 @@ class WindowsTemporaryFile final : public TemporaryFile {
   WindowsTemporaryFile& operator=(const WindowsTemporaryFile&) = delete;
   ~WindowsTemporaryFile() override { Discard(); }
 
-  bool Write(std::string_view bytes) override { return WriteAll(handle_, bytes, error_); }
+  bool Write(std::string_view bytes) override { return WriteAll(handle_, bytes, error_, code_); }
   std::string Error() const override { return error_; }
+  bool DiskFull() const override { return IsDiskFull(code_); }
 
   bool Commit(bool replace) override {
     // Flushed before the rename, which MOVEFILE_WRITE_THROUGH writes through to the disk.
@@ -134,6 +141,7 @@ class WindowsTemporaryFile final : public TemporaryFile {
 
  private:
   bool Fail(DWORD error) {
+    code_ = error;
     error_ = ErrorText(error);
     Discard();
     return false;
@@ -154,6 +162,7 @@ class WindowsTemporaryFile final : public TemporaryFile {
   std::wstring destination_;
   bool committed_ = false;
   std::string error_;
+  DWORD code_ = 0;
 };
 
 }  // namespace

@@ -86,34 +86,56 @@ class StreamConversion {
   // A block handed to the worker threads, which only they touch until it is done.
   class BlockJob {
    public:
-    template <typename Work>
-    BlockJob(Block block, WorkerThreads& workers, Work work)
-        : block_(std::make_unique<Block>(std::move(block))),
-          done_(std::make_unique<std::atomic<bool>>(false)),
-          workers_(&workers) {
-      workers.Run([block = block_.get(), done = done_.get(), work] {
-        work(*block);
-        done->store(true, std::memory_order_release);
-      });
+    BlockJob(Block block, bool last, StreamConversion& conversion, WorkerThreads& workers)
+        : state_(std::make_unique<State>(std::move(block), last, conversion)), workers_(&workers) {
+      workers.Run(
+          [](void* state) {
+            auto& job = *static_cast<State*>(state);
+            job.conversion.ConvertBlock(job.block, job.last);
+            job.done.store(true, std::memory_order_release);
+          },
+          state_.get());
     }
     BlockJob(BlockJob&&) noexcept = default;
     BlockJob& operator=(BlockJob&&) noexcept = default;
     ~BlockJob() { Wait(); }
 
-    bool Ready() const { return done_->load(std::memory_order_acquire); }
+    bool Ready() const { return state_->done.load(std::memory_order_acquire); }
     void Wait() {
-      if (done_) workers_->WaitUntil([this] { return Ready(); });
+      if (!state_) return;
+      workers_->WaitUntil(
+          [](void* state) {
+            return static_cast<State*>(state)->done.load(std::memory_order_acquire);
+          },
+          state_.get());
     }
     Block Take() {
       Wait();
-      return std::move(*block_);
+      return std::move(state_->block);
     }
 
    private:
-    std::unique_ptr<Block> block_;
-    std::unique_ptr<std::atomic<bool>> done_;
+    struct State {
+      State(Block b, bool l, StreamConversion& c) : block(std::move(b)), last(l), conversion(c) {}
+      Block block;
+      bool last;
+      StreamConversion& conversion;
+      std::atomic<bool> done{false};
+    };
+    std::unique_ptr<State> state_;
     WorkerThreads* workers_;
   };
+
+  // A block's conversion, on a worker thread: it starts at a record's start.
+  void ConvertBlock(Block& block, bool last) const {
+    block.texts = std::make_unique<TimeTexts>(rules_, bias_minutes_, layout_.format);
+    block.converter = std::make_unique<RecordConverter>(layout_, *block.texts, false);
+    block.out.clear();
+    block.converter->Feed(block.in, block.out);
+    if (last) block.converter->Finish(block.out);
+    block.ended_in_record = !last && !block.converter->AtRecordStart();
+    block.tally = block.converter->Counts();
+  }
 
   // Reads into `pending_` until it holds the header record, and sets the layout from it.
   bool ReadHeader() {
@@ -135,9 +157,7 @@ class StreamConversion {
     layout_.columns = FindTimeColumns(header, options_.columns, missing);
     if (!missing.empty()) {
       // Named by the user, so a file without it is not what was asked for: nothing is written.
-      result_.outcome = Outcome::kFailed;
-      result_.error = "no column named \"" + missing.front() + "\" in the header";
-      return false;
+      return Fail(Failure::kNoSuchColumn, missing.front());
     }
     result_.summary.time_columns = layout_.columns.size();
     if (layout_.columns.empty()) {
@@ -159,21 +179,15 @@ class StreamConversion {
   // Appends what one read gives, up to `size` bytes, to `buffer`; false (with the outcome set)
   // on an error or a cancellation. Sets at_end_ at the end of the input.
   bool ReadMore(std::string& buffer, std::size_t size = kReadSize) {
-    if (Cancelled(cancel_)) {
-      result_.outcome = Outcome::kCancelled;
-      result_.error = "cancelled";
-      return false;
-    }
+    if (Cancelled(cancel_)) return Fail(Failure::kCancelled, {});
     const std::size_t old_size = buffer.size();
     buffer.resize(old_size + size);
     const std::optional<std::size_t> read = input_.Read(buffer.data() + old_size, size);
     buffer.resize(old_size + read.value_or(0));
     if (!read) {
       // A read that an interrupt broke off, with the flag that its handler set.
-      const bool cancelled = Cancelled(cancel_);
-      result_.outcome = cancelled ? Outcome::kCancelled : Outcome::kFailed;
-      result_.error = cancelled ? "cancelled" : "cannot read: " + input_.Error();
-      return false;
+      return Cancelled(cancel_) ? Fail(Failure::kCancelled, {})
+                                : Fail(Failure::kCannotRead, input_.Error());
     }
     if (*read == 0) at_end_ = true;
     result_.summary.bytes_read += *read;
@@ -183,13 +197,19 @@ class StreamConversion {
   bool Write(std::string& out) {
     if (out.empty()) return true;
     if (!output_.Write(out)) {
-      result_.outcome = Outcome::kFailed;
-      result_.error = "cannot write: " + output_.Error();
-      return false;
+      return Fail(output_.DiskFull() ? Failure::kDiskFull : Failure::kCannotWrite, output_.Error());
     }
     result_.summary.bytes_written += out.size();
     out.clear();
     return true;
+  }
+
+  bool Fail(Failure failure, std::string detail) {
+    result_.outcome = failure == Failure::kCancelled ? Outcome::kCancelled : Outcome::kFailed;
+    result_.failure = failure;
+    result_.error = FailureText(failure, {}, detail);
+    result_.detail = std::move(detail);
+    return false;
   }
 
   void Report(std::uint64_t records) {
@@ -307,15 +327,7 @@ class StreamConversion {
         spare.push_back(std::move(block));
       } else {
         const bool last = at_end_;
-        running.emplace_back(std::move(block), workers, [this, last](Block& block) {
-          block.texts = std::make_unique<TimeTexts>(rules_, bias_minutes_, layout_.format);
-          block.converter = std::make_unique<RecordConverter>(layout_, *block.texts, false);
-          block.out.clear();
-          block.converter->Feed(block.in, block.out);
-          if (last) block.converter->Finish(block.out);
-          block.ended_in_record = !last && !block.converter->AtRecordStart();
-          block.tally = block.converter->Counts();
-        });
+        running.emplace_back(std::move(block), last, *this, workers);
       }
       while (!running.empty() && (running.size() >= most_in_flight || running.front().Ready())) {
         if (!finish_front()) return false;
@@ -343,7 +355,7 @@ class StreamConversion {
   Layout layout_;
   std::string pending_;
   bool at_end_ = false;
-  StreamResult result_{Outcome::kFailed, {}, {}};
+  StreamResult result_{Outcome::kFailed, Failure::kNone, {}, {}, {}};
 };
 
 constexpr std::string_view kConverted = ".converted";
@@ -404,50 +416,69 @@ FileResult Converter::ConvertFile(const FileRequest& request, const ProgressCall
                                   const std::atomic<bool>* cancel) const {
   FileResult result;
   result.output = OutputPathFor(request.input, request.output_directory);
-  const auto fail = [&](const std::string& file, const std::string& what) {
-    result.outcome = Outcome::kFailed;
-    result.error = file + ": " + what;
-    return std::move(result);
-  };
-  const auto cancelled = [&]() {
-    result.outcome = Outcome::kCancelled;
-    result.error = "cancelled";
+  const auto fail = [&](Failure failure, const std::string& path, std::string detail) {
+    result.outcome = failure == Failure::kCancelled ? Outcome::kCancelled : Outcome::kFailed;
+    result.failure = failure;
+    result.failed_path = path;
+    result.detail = std::move(detail);
+    result.error = FailureText(failure, path, result.detail);
     return std::move(result);
   };
   std::string error;
   const std::unique_ptr<ByteSource> input = OpenInputFile(request.input, error);
   // An open that waits (a FIFO with no writer yet) is broken off by an interrupt.
-  if (!input && Cancelled(cancel)) return cancelled();
-  if (!input) return fail(request.input, "cannot open: " + error);
+  if (!input && Cancelled(cancel)) return fail(Failure::kCancelled, request.input, {});
+  if (!input) return fail(Failure::kCannotOpen, request.input, error);
   // An output this run wrote from another input (two inputs of one name into one folder, or
   // calls and calls.csv) is never replaced, --force or not: it was not there before the run.
   if (request.run != nullptr && request.run->Wrote(result.output)) {
-    return fail(result.output, "already written from another input of this run");
+    return fail(Failure::kWrittenThisRun, result.output, {});
   }
   if (!request.force && PathExists(result.output)) {
-    return fail(result.output, "already exists");
+    return fail(Failure::kExists, result.output, {});
   }
   std::unique_ptr<TemporaryFile> output =
       CreateTemporaryFile(result.output, input->Permissions(), error);
-  if (!output) return fail(result.output, "cannot create: " + error);
+  if (!output) return fail(Failure::kCannotCreate, result.output, error);
 
   StreamResult converted = ConvertStream(*input, *output, progress, cancel);
   result.summary = std::move(converted.summary);
   if (converted.outcome != Outcome::kDone) {
-    const bool reading = converted.error.starts_with("cannot read") ||
-                         converted.error.starts_with("no column named");
     output.reset();  // removes the temporary file
-    result.outcome = converted.outcome;
-    result.error = (reading ? request.input : result.output) + ": " + converted.error;
-    return result;
+    const bool of_input =
+        converted.failure == Failure::kCannotRead || converted.failure == Failure::kNoSuchColumn;
+    return fail(converted.failure, of_input ? request.input : result.output,
+                std::move(converted.detail));
   }
   if (!output->Commit(request.force)) {
-    return fail(result.output, request.force || !PathExists(result.output)
-                                   ? "cannot write: " + output->Error()
-                                   : "already exists");
+    if (!request.force && PathExists(result.output)) {
+      return fail(Failure::kExists, result.output, {});
+    }
+    return fail(output->DiskFull() ? Failure::kDiskFull : Failure::kCannotWrite, result.output,
+                output->Error());
   }
   if (request.run != nullptr) request.run->Add(result.output);
   return result;
+}
+
+std::string FailureText(Failure failure, std::string_view path, std::string_view detail) {
+  // By the order of Failure; the detail follows where the text ends in ": ", and a column's name
+  // stands between the parts of its text.
+  static constexpr const char* kTexts[] = {"",
+                                           "cannot open: ",
+                                           "cannot read: ",
+                                           "no column named \"",
+                                           "already exists",
+                                           "already written from another input of this run",
+                                           "cannot create: ",
+                                           "cannot write: ",
+                                           "cannot write: ",
+                                           "cancelled"};
+  std::string text = path.empty() ? std::string() : std::string(path) + ": ";
+  text += kTexts[static_cast<unsigned>(failure)];
+  if (text.ends_with(": ") || text.ends_with('"')) text += detail;
+  if (failure == Failure::kNoSuchColumn) text += "\" in the header";
+  return text;
 }
 
 bool OutputsOfRun::Wrote(std::string_view output) const {

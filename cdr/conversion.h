@@ -52,9 +52,31 @@ struct Summary {
 
 enum class Outcome : unsigned char { kDone, kFailed, kCancelled };
 
+// Why a stream or a file was not converted. Callers decide by the kind (a watcher retries a full
+// disk and not an unreadable file; the terminal suggests --force for an existing output) and
+// word their own messages from it, the file it concerns and the system's words.
+enum class Failure : unsigned char {
+  kNone,
+  kCannotOpen,      // the input
+  kCannotRead,      // the input
+  kNoSuchColumn,    // the input lacks a column named by the user; the detail is the name
+  kExists,          // the output exists and is not to be replaced
+  kWrittenThisRun,  // the output was written from another input of the same run
+  kCannotCreate,    // the output's temporary file
+  kCannotWrite,     // the output
+  kDiskFull,        // the output: no space left, which may change
+  kCancelled,
+};
+
+// "calls.csv: cannot open: No such file or directory", "out/calls.converted.csv: already
+// exists": the library's own wording, for callers that need no other.
+std::string FailureText(Failure failure, std::string_view path, std::string_view detail);
+
 struct StreamResult {
   Outcome outcome = Outcome::kDone;
-  std::string error;
+  Failure failure = Failure::kNone;
+  std::string detail;  // the system's words, or the column's name
+  std::string error;   // FailureText without a path
   Summary summary;
 };
 
@@ -80,7 +102,10 @@ struct FileRequest {
 struct FileResult {
   Outcome outcome = Outcome::kDone;
   std::string output;
-  std::string error;  // names the file and what failed
+  Failure failure = Failure::kNone;
+  std::string failed_path;  // the input or the output, as the failure concerns
+  std::string detail;       // the system's words, or the column's name
+  std::string error;        // FailureText of the three
   Summary summary;
 };
 
@@ -129,7 +154,12 @@ inline FileResult ConvertFile(const FileRequest& request, const Options& options
                               const std::atomic<bool>* cancel = nullptr) {
   std::string error;
   const std::unique_ptr<Converter> converter = Converter::Create(options, error);
-  if (!converter) return {Outcome::kFailed, {}, error, {}};
+  if (!converter) {
+    FileResult failed;
+    failed.outcome = Outcome::kFailed;
+    failed.error = error;
+    return failed;
+  }
   return converter->ConvertFile(request, progress, cancel);
 }
 

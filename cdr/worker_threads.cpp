@@ -5,10 +5,11 @@
 
 namespace halvrenn::cdr {
 
-WorkerThreads::WorkerThreads(unsigned wanted) {
-  for (unsigned i = 0; i < wanted; ++i) {
+WorkerThreads::WorkerThreads(unsigned wanted) : threads_(new std::thread[wanted]) {
+  for (; count_ < wanted; ++count_) {
     try {
-      threads_.push_back(StartComputingThread([this] { Loop(); }));
+      threads_[count_] = StartComputingThread(
+          [](void* workers) { static_cast<WorkerThreads*>(workers)->Loop(); }, this);
     } catch (const std::system_error&) {
       break;  // no more threads to be had: the ones started do the work
     }
@@ -21,19 +22,19 @@ WorkerThreads::~WorkerThreads() {
   tasks_.clear();
   monitor_.NotifyAll();
   monitor_.Unlock();
-  for (std::thread& thread : threads_) thread.join();
+  for (std::size_t i = 0; i < count_; ++i) threads_[i].join();
 }
 
-void WorkerThreads::Run(std::function<void()> task) {
+void WorkerThreads::Run(void (*task)(void*), void* argument) {
   monitor_.Lock();
-  tasks_.push_back(std::move(task));
+  tasks_.push_back({task, argument});
   monitor_.NotifyAll();
   monitor_.Unlock();
 }
 
-void WorkerThreads::WaitUntil(const std::function<bool()>& done) {
+void WorkerThreads::WaitUntil(bool (*done)(void*), void* argument) {
   monitor_.Lock();
-  while (!done()) monitor_.Wait();
+  while (!done(argument)) monitor_.Wait();
   monitor_.Unlock();
 }
 
@@ -44,10 +45,10 @@ void WorkerThreads::Loop() {
   for (;;) {
     while (!stopping_ && tasks_.empty()) monitor_.Wait();
     if (stopping_) break;
-    std::function<void()> task = std::move(tasks_.front());
+    const Task task = tasks_.front();
     tasks_.erase(tasks_.begin());
     monitor_.Unlock();
-    task();
+    task.run(task.argument);
     monitor_.Lock();
     monitor_.NotifyAll();
   }

@@ -9,12 +9,11 @@
 // Example:
 //   WorkerThreads workers(2);
 //   if (workers.Count() == 0) { ...do the work on this thread... }
-//   std::atomic<bool> done{false};
-//   workers.Run([&] { Convert(block); done = true; });
-//   workers.WaitUntil([&] { return done.load(); });
+//   workers.Run(&ConvertBlock, &block);  // ConvertBlock(void*) sets block.done at its end
+//   workers.WaitUntil([](void* b) { return static_cast<Block*>(b)->done.load(); }, &block);
 
 #include <cstddef>
-#include <functional>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -48,23 +47,29 @@ class WorkerThreads {
   WorkerThreads(const WorkerThreads&) = delete;
   WorkerThreads& operator=(const WorkerThreads&) = delete;
 
-  std::size_t Count() const { return threads_.size(); }
-  void Run(std::function<void()> task);
-  // Returns once `done` holds; it is asked again whenever a task ends. A task must make it hold
-  // before it returns.
-  void WaitUntil(const std::function<bool()>& done);
+  std::size_t Count() const { return count_; }
+  // Plain functions and pointers rather than std::function: the window's program is small.
+  void Run(void (*task)(void*), void* argument);
+  // Returns once `done(argument)` holds; it is asked again whenever a task ends. A task must make
+  // it hold before it returns.
+  void WaitUntil(bool (*done)(void*), void* argument);
 
  private:
+  struct Task {
+    void (*run)(void*);
+    void* argument;
+  };
   void Loop();
 
   Monitor monitor_;
-  std::vector<std::function<void()>> tasks_;  // in order; a few at most, taken from the front
+  std::vector<Task> tasks_;  // in order; a few at most, taken from the front
   bool stopping_ = false;
-  std::vector<std::thread> threads_;
+  std::unique_ptr<std::thread[]> threads_;
+  std::size_t count_ = 0;  // threads started
 };
 
-// Starts a thread with asynchronous signals held back; throws std::system_error when the system
-// has no thread to give.
-std::thread StartComputingThread(std::function<void()> work);
+// Starts a thread that runs `work(argument)` with asynchronous signals held back; throws
+// std::system_error when the system has no thread to give.
+std::thread StartComputingThread(void (*work)(void*), void* argument);
 
 }  // namespace halvrenn::cdr

@@ -35,13 +35,13 @@ void Monitor::Unlock() { pthread_mutex_unlock(&Sync(storage_).mutex); }
 void Monitor::Wait() { pthread_cond_wait(&Sync(storage_).condition, &Sync(storage_).mutex); }
 void Monitor::NotifyAll() { pthread_cond_broadcast(&Sync(storage_).condition); }
 
-std::thread StartComputingThread(std::function<void()> work) {
+std::thread StartComputingThread(void (*work)(void*), void* argument) {
   sigset_t all;
   sigset_t saved;
   sigfillset(&all);
   pthread_sigmask(SIG_BLOCK, &all, &saved);  // the new thread inherits the mask
   try {
-    std::thread thread(std::move(work));
+    std::thread thread(work, argument);
     pthread_sigmask(SIG_SETMASK, &saved, nullptr);
     return thread;
   } catch (...) {

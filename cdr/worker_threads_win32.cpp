@@ -34,8 +34,8 @@ void Monitor::Wait() {
 }
 void Monitor::NotifyAll() { WakeAllConditionVariable(&Sync(storage_).condition); }
 
-std::thread StartComputingThread(std::function<void()> work) {
-  return std::thread(std::move(work));
+std::thread StartComputingThread(void (*work)(void*), void* argument) {
+  return std::thread(work, argument);
 }
 
 }  // namespace halvrenn::cdr

@@ -311,7 +311,7 @@ int Run(const std::vector<std::string>& arguments) {
           {file, command.output_directory, command.force, &outputs}, progress, &cancel);
       outcome = result.outcome;
       failure = result.error;
-      if (result.outcome == cdr::Outcome::kFailed && result.error.ends_with("already exists")) {
+      if (result.failure == cdr::Failure::kExists) {
         failure += " (--force replaces it)";
       }
       summary = std::move(result.summary);
