@@ -131,9 +131,15 @@ void SaveScreenshot(HWND window, const std::string& path) {
 }
 
 // The message boxes this thread shows, answered by a timer in their modal loop.
+// The icon control of a message box: 20 on Windows, 1088 in Wine's template.
+const int kIconControl = [] {
+  const HMODULE wine = GetModuleHandleW(L"ntdll.dll");
+  return wine != nullptr && GetProcAddress(wine, "wine_get_version") != nullptr ? 1088 : 20;
+}();
+
 struct MessageBoxes {
   std::vector<std::string> texts;
-  std::vector<HICON> icons;                       // each box's, from its icon control (id 20)
+  std::vector<HICON> icons;                       // each box's, from its icon control
   std::function<int(const std::string&)> answer;  // the button to press for a text
   std::string screenshot;                         // where to save the first report, if anywhere
 };
@@ -147,7 +153,7 @@ BOOL CALLBACK AnswerBox(HWND window, LPARAM) {
   GetDlgItemTextW(window, 0xFFFF, text, 4096);
   boxes->texts.push_back(Utf8FromUtf16(text));
   boxes->icons.push_back(
-      reinterpret_cast<HICON>(SendDlgItemMessageW(window, 20, STM_GETICON, 0, 0)));
+      reinterpret_cast<HICON>(SendDlgItemMessageW(window, kIconControl, STM_GETICON, 0, 0)));
   if (!boxes->screenshot.empty() && boxes->texts.back().starts_with("Converted")) {
     SaveScreenshot(window, boxes->screenshot);
     boxes->screenshot.clear();
