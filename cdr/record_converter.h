@@ -2,12 +2,9 @@
 
 // The conversion of records, streaming: bytes go in in pieces of any size, and every byte comes
 // out again in order, with the added fields inserted at the end of each record, before its line
-// break. Nothing is held back but a carriage return at the end of a piece (whether it starts a
-// CRLF is known only with the next byte), so memory stays flat whatever the size of a record.
-//
-// Records are RFC 4180: a field that starts with a double quote runs to the closing quote, holds
-// delimiters, line breaks and doubled quotes; a quote inside an unquoted field is a plain
-// character. A record ends at a line break outside quotes (LF, or CRLF, kept as it is).
+// break. The record scanner (record_scanner.h) splits the records; this consumer of it reads
+// the time stamps' digits, spots the type row, tallies, and writes what each column's kind adds
+// (added_columns.h), so memory stays flat whatever the size of a record.
 //
 // Example, with dateTimeOrigination at index 1, added gmt:
 //   in   `id,dateTimeOrigination\r\n7,1796619600\r\n8,0\n`
@@ -16,11 +13,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "added_columns.h"
 #include "columns.h"
+#include "record_scanner.h"
 #include "time_texts.h"
 
 namespace halvrenn::cdr {
@@ -68,55 +68,43 @@ class RecordConverter {
   // Ends the input: the last record, if the input does not end with a line break.
   void Finish(std::string& out);
 
-  const Tally& Counts() const { return tally_; }
-  // Whether the last byte fed ended a record (or nothing was fed).
-  bool AtRecordStart() const {
-    return state_ == State::kFieldStart && field_ == 0 && !record_has_bytes_ && !pending_cr_;
+  const Tally& Counts() {
+    tally_.line_breaks = scanner_.LineBreaks();
+    return tally_;
   }
+  // Whether the last byte fed ended a record (or nothing was fed).
+  bool AtRecordStart() const { return scanner_.AtRecordStart(); }
   // Whether the header and the type row (or the record in its place) are behind.
   bool PastTypeRow() const { return record_index_ >= 2; }
 
- private:
-  enum class State : unsigned char { kFieldStart, kUnquoted, kQuoted, kQuoteInQuoted };
-  struct Value {
-    enum class Kind : unsigned char { kNone, kDigits, kBad } kind = Kind::kNone;
-    std::uint64_t number = 0;
-  };
+  // What the scanner calls.
+  std::size_t NextWanted(std::size_t field);
+  void Content(const char* from, const char* to);
+  void EndField(bool quoted);
+  void Pass(const char* from, const char* to) {
+    out_->append(from, static_cast<std::size_t>(to - from));
+  }
+  bool EndRecord(const RecordEnd& end);
+  void EndInQuotes(std::uint64_t line);
 
-  // Past whole words of 8 bytes that hold no quote or line break and end before the next time
-  // stamp, counting their fields.
-  const char* SkipWords(const char* p, const char* end);
-  // The quote that closes a quoted field whose text starts at `p`; nothing when the piece ends
-  // first, or with a quote whose doubling the next piece would tell.
-  static const char* ClosingQuote(const char* p, const char* end);
-  void CountLineBreaks(const char* from, const char* to);
-  void StartField();
-  void EndField();
-  void Content(char c);
-  void EndRecord(std::string& out, std::string_view line_break);
+ private:
   void AppendValues(std::string& out);
   void QuoteFrom(std::string& out, std::size_t from) const;
 
   const Layout& layout_;
-  TimeTexts& texts_;
-  std::vector<int> slot_of_field_;            // time-column slot of each header field, or -1
-  std::vector<std::size_t> next_time_field_;  // the first time-stamp field from each on
-  std::array<bool, 256> stops_{};             // bytes that end an unquoted run: delimiter, CR, LF
+  std::vector<std::unique_ptr<AddedColumn>> added_;  // one per time-stamp column, by slot
+  std::vector<int> slot_of_field_;                   // time-column slot of each header field, or -1
+  std::vector<std::size_t> next_time_field_;         // the first time-stamp field from each on
   bool check_quotes_ = false;  // whether an added text may hold the delimiter or a quote
   std::string header_fields_;  // what the header, the type row and an empty record get
   std::string type_fields_;
   std::string empty_fields_;
 
-  State state_ = State::kFieldStart;
-  bool pending_cr_ = false;
-  bool record_has_bytes_ = false;
-  std::size_t field_ = 0;
+  std::string* out_ = nullptr;  // of the piece being fed
   std::uint64_t record_index_;
-  std::uint64_t line_ = 1;
-  std::uint64_t record_line_ = 1;
-  std::vector<Value> values_;
-  Value* value_ = nullptr;            // of the current field, when it is a time stamp
-  std::size_t next_interesting_ = 0;  // the next field that is a time stamp
+  std::uint64_t record_line_ = 1;  // where the record being ended starts
+  std::vector<IntegerValue> values_;
+  IntegerValue* value_ = nullptr;  // of the current field, when it is a time stamp
 
   // The second record may be the type row: every field a type word such as INTEGER or
   // VARCHAR(50), with as many fields as the header.
@@ -125,6 +113,7 @@ class RecordConverter {
   std::string type_word_;
 
   Tally tally_;
+  RecordScanner<RecordConverter> scanner_;
 };
 
 // Reads a type row's word: upper-case letters, digits, blanks and underscores starting with a

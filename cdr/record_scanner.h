@@ -1,0 +1,333 @@
+#pragma once
+
+// The record scanner: RFC 4180 records split into fields, streaming, allocating nothing. Bytes
+// go in in pieces of any size; the scanner tells its consumer (a template parameter, so that the
+// calls inline) where fields and records end, hands it the content of the fields it asks for,
+// and passes every byte on in order. It holds back nothing but a carriage return at the end of a
+// piece, since whether it starts a CRLF is known only with the next byte.
+//
+// Records: a field that starts with a double quote runs to the closing quote and holds
+// delimiters, line breaks and doubled quotes; a quote elsewhere is a plain character, and so is
+// text after a closing quote. A record ends at a line break outside quotes (LF, or CRLF, kept as
+// it is). The converter, the header reader and the delimiter guess all read records through it.
+//
+// A consumer provides:
+//   std::size_t NextWanted(std::size_t field)   at the start of each field it may want: the first
+//                                               field from `field` on whose content it wants
+//                                               (SIZE_MAX: none); fields before it are skipped,
+//                                               most of them a word at a time
+//   void Content(const char* from, const char* to)  content of a wanted field, in pieces: the
+//                                               bytes of an unquoted field, or a quoted field's
+//                                               text without its quotes (a doubled quote as one)
+//   void EndField(bool quoted)                  a wanted field ended; whether it began with a quote
+//   void Pass(const char* from, const char* to) bytes of the input, every one, in order
+//   bool EndRecord(const RecordEnd& end)        a record ended, before its line break is passed;
+//                                               false stops the scan after the line break
+//   void EndInQuotes(std::uint64_t line)        the input ended inside a quoted field
+//
+// Example: a consumer whose NextWanted returns `field`, fed `a,"b""c"\r\n`, gets Content("a"),
+// EndField(false), Content("b"), Content("\""), Content("c"), EndField(true), Pass(`a,"b""c"`),
+// EndRecord{fields 2, line 1, "\r\n"}, Pass("\r\n").
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+namespace halvrenn::cdr {
+
+struct RecordEnd {
+  std::size_t fields = 0;       // at least 1
+  bool blank = false;           // no byte at all: an empty line
+  std::uint64_t line = 1;       // the line the record starts on, counted from 1
+  std::string_view line_break;  // "\n", "\r\n", or empty at the end of the input
+};
+
+template <typename Consumer>
+class RecordScanner {
+ public:
+  // The consumer is first asked for what it wants when the first piece comes, so that it may
+  // hold the scanner as a member and finish its own set-up first.
+  RecordScanner(char delimiter, Consumer& consumer) : delimiter_(delimiter), consumer_(consumer) {
+    stops_[static_cast<unsigned char>(delimiter)] = true;
+    stops_['\r'] = true;
+    stops_['\n'] = true;
+  }
+
+  // Scans the next piece. Returns how many of its bytes were scanned: all of them, unless the
+  // consumer stopped at a record's end.
+  std::size_t Feed(std::string_view data);
+  // Ends the input: the last record, when no line break ends it.
+  void Finish();
+
+  // Whether the last byte scanned ended a record (or nothing was scanned).
+  bool AtRecordStart() const {
+    return state_ == State::kFieldStart && field_ == 0 && !record_has_bytes_ && !pending_cr_;
+  }
+  std::uint64_t LineBreaks() const { return line_ - 1; }
+
+ private:
+  enum class State : unsigned char { kFieldStart, kUnquoted, kQuoted, kQuoteInQuoted };
+
+  void Start() {
+    started_ = true;
+    StartField();
+  }
+  void StartField() {
+    next_wanted_ = consumer_.NextWanted(field_);
+    field_quoted_ = false;
+  }
+  bool Wanted() const { return next_wanted_ == field_; }
+  void EndField() {
+    if (Wanted()) consumer_.EndField(field_quoted_);
+  }
+  bool EndRecord(std::string_view line_break) {
+    EndField();
+    const bool go_on = consumer_.EndRecord(
+        {field_ + 1, !record_has_bytes_ && field_ == 0, record_line_, line_break});
+    consumer_.Pass(line_break.data(), line_break.data() + line_break.size());
+    if (!line_break.empty()) ++line_;
+    record_line_ = line_;
+    field_ = 0;
+    record_has_bytes_ = false;
+    state_ = State::kFieldStart;
+    StartField();
+    return go_on;
+  }
+  void CountLineBreaks(const char* from, const char* to) {
+    line_ += static_cast<std::uint64_t>(std::count(from, to, '\n'));
+  }
+  // Past whole words of 8 bytes that hold no quote or line break and end before the next wanted
+  // field, counting their fields.
+  const char* SkipWords(const char* p, const char* end);
+  // The quote that closes a quoted field whose text starts at `p`; nothing when the piece ends
+  // first, or with a quote whose doubling the next piece would tell.
+  static const char* ClosingQuote(const char* p, const char* end);
+
+  char delimiter_;
+  Consumer& consumer_;
+  bool stops_[256] = {};  // bytes that end an unquoted run: the delimiter, CR, LF
+  State state_ = State::kFieldStart;
+  bool started_ = false;
+  bool pending_cr_ = false;
+  bool record_has_bytes_ = false;
+  std::size_t field_ = 0;
+  std::size_t next_wanted_ = 0;
+  bool field_quoted_ = false;
+  std::uint64_t line_ = 1;
+  std::uint64_t record_line_ = 1;
+};
+
+namespace scanner_detail {
+
+inline constexpr std::uint64_t kEveryByte = 0x0101010101010101;
+inline constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
+
+// 0x80 in each byte of `word` that is zero, nothing elsewhere (no borrow crosses bytes).
+constexpr std::uint64_t ZeroBytes(std::uint64_t word) {
+  return ~(((word & kLow7) + kLow7) | word | kLow7);
+}
+
+inline constexpr std::string_view kCrLf = "\r\n";
+inline constexpr std::string_view kCr = "\r";
+
+}  // namespace scanner_detail
+
+template <typename Consumer>
+const char* RecordScanner<Consumer>::SkipWords(const char* p, const char* end) {
+  using namespace scanner_detail;
+  const std::uint64_t delimiter = kEveryByte * static_cast<unsigned char>(delimiter_);
+  constexpr std::uint64_t kQuote = kEveryByte * '"';
+  constexpr std::uint64_t kCarriageReturn = kEveryByte * '\r';
+  constexpr std::uint64_t kLineFeed = kEveryByte * '\n';
+  // With a delimiter above the quote, one test finds a word with any byte up to the quote:
+  // a quote, CR or LF, and rarely a blank, which the byte loop then reads.
+  const bool delimiter_above_quote = static_cast<unsigned char>(delimiter_) > '"';
+  constexpr std::uint64_t kAboveQuote = kEveryByte * ('"' + 1);
+  while (end - p >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    const bool special = delimiter_above_quote
+                             ? ((word - kAboveQuote) & ~word & (kEveryByte << 7)) != 0
+                             : (ZeroBytes(word ^ kQuote) | ZeroBytes(word ^ kCarriageReturn) |
+                                ZeroBytes(word ^ kLineFeed)) != 0;
+    if (special) break;
+    // One bit per delimiter, summed into the top byte by the multiplication.
+    const auto fields =
+        static_cast<std::size_t>(((ZeroBytes(word ^ delimiter) >> 7) * kEveryByte) >> 56);
+    if (field_ + fields >= next_wanted_) break;
+    field_ += fields;
+    p += 8;
+  }
+  return p;
+}
+
+template <typename Consumer>
+const char* RecordScanner<Consumer>::ClosingQuote(const char* p, const char* end) {
+  for (;;) {
+    const auto* quote =
+        static_cast<const char*>(std::memchr(p, '"', static_cast<std::size_t>(end - p)));
+    if (quote == nullptr || quote + 1 == end) return nullptr;
+    if (quote[1] != '"') return quote;
+    p = quote + 2;
+  }
+}
+
+template <typename Consumer>
+std::size_t RecordScanner<Consumer>::Feed(std::string_view data) {
+  using scanner_detail::kCr;
+  using scanner_detail::kCrLf;
+  if (!started_) Start();
+  const char* p = data.data();
+  const char* const end = p + data.size();
+  const char* run = p;  // the first byte not yet passed on
+  // Ends a record at `at`, whose line break is `line_break` long; false when the consumer stops.
+  const auto end_record = [&](const char* at, std::string_view line_break) {
+    consumer_.Pass(run, at);
+    p = at + line_break.size();
+    run = p;
+    return EndRecord(line_break);
+  };
+  if (pending_cr_ && p < end) {
+    pending_cr_ = false;
+    if (*p == '\n') {
+      ++p;
+      run = p;
+      if (!EndRecord(kCrLf)) return static_cast<std::size_t>(p - data.data());
+    } else {
+      consumer_.Pass(kCr.data(), kCr.data() + 1);  // a plain character of the field
+      if (Wanted()) consumer_.Content(kCr.data(), kCr.data() + 1);
+      record_has_bytes_ = true;
+    }
+  }
+  while (p < end) {
+    switch (state_) {
+      case State::kFieldStart:
+        if (*p == '"') {
+          state_ = State::kQuoted;
+          field_quoted_ = true;
+          record_has_bytes_ = true;
+          ++p;
+          break;
+        }
+        state_ = State::kUnquoted;
+        [[fallthrough]];
+      case State::kUnquoted: {
+        const char* const from = p;
+        if (!Wanted()) {
+          // Fields that nothing reads are only counted, most of them a word at a time: a call
+          // manager's records are mostly such fields, many of them empty.
+          bool field_start = false;
+          for (;;) {
+            if (field_start) {
+              if (field_ >= next_wanted_ || p == end) {
+                StartField();
+                state_ = State::kFieldStart;
+                break;
+              }
+              if (*p == '"') {
+                const char* const closing = ClosingQuote(p + 1, end);
+                if (closing == nullptr) {  // decided in a later piece
+                  StartField();
+                  state_ = State::kFieldStart;
+                  break;
+                }
+                CountLineBreaks(p, closing);
+                p = closing + 1;  // text after the closing quote belongs to the field
+              }
+            }
+            const char* const words = p;
+            p = SkipWords(p, end);
+            field_start = p != words && p[-1] == delimiter_;
+            if (field_start) continue;
+            while (p < end && !stops_[static_cast<unsigned char>(*p)]) ++p;
+            if (p == end || *p != delimiter_) break;
+            ++field_;
+            ++p;
+            field_start = true;
+          }
+          if (p != from) record_has_bytes_ = true;
+          if (state_ == State::kFieldStart) break;
+        } else {
+          while (p < end && !stops_[static_cast<unsigned char>(*p)]) ++p;
+          if (p != from) {
+            record_has_bytes_ = true;
+            consumer_.Content(from, p);
+          }
+        }
+        if (p == end) break;
+        if (*p == '\n') {
+          if (!end_record(p, kCrLf.substr(1))) return static_cast<std::size_t>(p - data.data());
+        } else if (*p == '\r') {
+          if (p + 1 == end) {  // CRLF or a plain CR: the next piece tells
+            consumer_.Pass(run, p);
+            run = p = end;
+            pending_cr_ = true;
+          } else if (p[1] == '\n') {
+            if (!end_record(p, kCrLf)) return static_cast<std::size_t>(p - data.data());
+          } else {
+            if (Wanted()) consumer_.Content(p, p + 1);
+            record_has_bytes_ = true;
+            ++p;
+          }
+        } else {  // the delimiter
+          EndField();
+          ++field_;
+          StartField();
+          state_ = State::kFieldStart;
+          record_has_bytes_ = true;
+          ++p;
+        }
+        break;
+      }
+      case State::kQuoted: {
+        const auto* quote =
+            static_cast<const char*>(std::memchr(p, '"', static_cast<std::size_t>(end - p)));
+        const char* const stop = quote != nullptr ? quote : end;
+        CountLineBreaks(p, stop);
+        if (Wanted() && stop != p) consumer_.Content(p, stop);
+        p = stop;
+        if (quote != nullptr) {
+          state_ = State::kQuoteInQuoted;
+          ++p;
+        }
+        break;
+      }
+      case State::kQuoteInQuoted:
+        if (*p == '"') {
+          if (Wanted()) consumer_.Content(p, p + 1);
+          state_ = State::kQuoted;
+          ++p;
+        } else {
+          state_ = State::kUnquoted;  // text after the closing quote belongs to the field
+        }
+        break;
+    }
+  }
+  consumer_.Pass(run, end);
+  return data.size();
+}
+
+template <typename Consumer>
+void RecordScanner<Consumer>::Finish() {
+  using scanner_detail::kCr;
+  if (!started_) Start();
+  if (pending_cr_) {
+    pending_cr_ = false;
+    consumer_.Pass(kCr.data(), kCr.data() + 1);
+    if (Wanted()) consumer_.Content(kCr.data(), kCr.data() + 1);
+    record_has_bytes_ = true;
+  }
+  if (state_ == State::kQuoted) {
+    // An unterminated quote: its field runs to the end of the input.
+    consumer_.EndInQuotes(record_line_);
+    state_ = State::kFieldStart;
+    field_ = 0;
+    record_has_bytes_ = false;
+    return;
+  }
+  if (record_has_bytes_ || field_ > 0) EndRecord({});
+}
+
+}  // namespace halvrenn::cdr
