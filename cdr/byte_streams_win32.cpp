@@ -1,5 +1,6 @@
 // Files and standard streams on Windows: handles read and written as bytes (no text mode), file
-// names in UTF-16, errors as the system words them.
+// names in UTF-16 (in the \\?\ form when long: long_paths_win32.h), errors as the system words
+// them.
 
 #include <windows.h>
 
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "byte_streams.h"
+#include "long_paths_win32.h"
 #include "utf16_text.h"
 
 namespace halvrenn::cdr {
@@ -169,7 +171,7 @@ class WindowsTemporaryFile final : public TemporaryFile {
 
 std::unique_ptr<ByteSource> OpenInputFile(std::string_view path, std::string& error) {
   const HANDLE handle =
-      CreateFileW(Utf16FromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+      CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     error = ErrorText(GetLastError());
@@ -184,14 +186,14 @@ std::unique_ptr<TemporaryFile> CreateTemporaryFile(std::string_view destination,
   static std::atomic<std::uint32_t> counter{GetTickCount() ^ (GetCurrentProcessId() << 16)};
   for (int attempt = 0; attempt < 100; ++attempt) {
     // A multiplier that is odd and large spreads the names of one process's files apart.
-    std::wstring temporary = Utf16FromUtf8(
+    std::wstring temporary = SystemPath(
         JoinPath(FolderOf(destination), TemporaryName(counter.fetch_add(1) * 2654435761U)));
     // Shared for deletion, so that a console control handler can remove it while it is open.
     const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       return std::make_unique<WindowsTemporaryFile>(handle, std::move(temporary),
-                                                    Utf16FromUtf8(destination));
+                                                    SystemPath(destination));
     }
     const DWORD failure = GetLastError();
     if (failure != ERROR_FILE_EXISTS && failure != ERROR_ALREADY_EXISTS) {
@@ -211,7 +213,7 @@ void RemoveTemporaryFilesNow() noexcept {
 }
 
 std::optional<std::string> FileIdentityOf(std::string_view path) {
-  const HANDLE handle = CreateFileW(Utf16FromUtf8(path).c_str(), 0,
+  const HANDLE handle = CreateFileW(SystemPath(path).c_str(), 0,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
@@ -228,17 +230,17 @@ bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
 char PreferredPathSeparator() { return '\\'; }
 
 bool PathExists(std::string_view path) {
-  return GetFileAttributesW(Utf16FromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool IsFolder(std::string_view path) {
-  const DWORD attributes = GetFileAttributesW(Utf16FromUtf8(path).c_str());
+  const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 std::optional<std::uint64_t> FileSizeOf(std::string_view path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(Utf16FromUtf8(path).c_str(), GetFileExInfoStandard, &data) ||
+  if (!GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &data) ||
       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return std::nullopt;
   }
@@ -248,7 +250,7 @@ std::optional<std::uint64_t> FileSizeOf(std::string_view path) {
 std::vector<std::string> RegularFilesIn(std::string_view folder) {
   std::vector<std::string> files;
   WIN32_FIND_DATAW found{};
-  const HANDLE search = FindFirstFileW(Utf16FromUtf8(JoinPath(folder, "*")).c_str(), &found);
+  const HANDLE search = FindFirstFileW(SystemPath(JoinPath(folder, "*")).c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return files;
   do {
     if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0) {

@@ -1,0 +1,68 @@
+#pragma once
+
+// The files of a folder to convert, for a folder dropped on the window and a folder named on
+// halvrenn-cdr's command line alike: its own files and those of its sub-folders (a day's folder
+// often holds one folder per node), bounded in depth and never through a link, leaving out what
+// no one means to convert. What is left out is listed with the reason, so that a report can say
+// how many files were skipped and why. One file per platform lists a folder's entries:
+// folder_files_posix.cpp, folder_files_win32.cpp.
+//
+// Example: for day/ holding calls.csv, desktop.ini, calls.converted.csv and node2/cdr_1,
+//   FolderFiles found = FilesOfFolder("day");
+//   found.files   == {"day/calls.csv", "day/node2/cdr_1"}
+//   found.skipped == {{"day/calls.converted.csv", SkipReason::kOutput},
+//                     {"day/desktop.ini", SkipReason::kHidden}}
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace halvrenn::cdr {
+
+enum class SkipReason : unsigned char {
+  kHidden,      // hidden or system: .name, desktop.ini, Thumbs.db, the hidden attribute
+  kOutput,      // an earlier conversion's output, or a temporary file of one
+  kLink,        // a folder reached through a link (or junction), which is never followed
+  kTooDeep,     // a folder below the deepest level looked into
+  kUnreadable,  // a folder whose entries could not be listed
+  kNotAFile,    // neither a file nor a folder: a device, a pipe, a socket
+};
+
+struct SkippedPath {
+  std::string path;
+  SkipReason reason;
+};
+
+struct FolderFiles {
+  // A folder's own files in order of their names, then each sub-folder's in turn.
+  std::vector<std::string> files;
+  std::vector<SkippedPath> skipped;
+};
+
+// Sub-folders are looked into this many levels deep: a day's folder, a node's, an hour's, and
+// room to spare; a deeper tree is more likely a mistaken drop (a whole disk) than call records.
+constexpr int kDeepestFolderLevel = 6;
+
+FolderFiles FilesOfFolder(std::string_view folder, int deepest_level = kDeepestFolderLevel);
+
+// The path from the root, so that a report and a file manager find it whatever the current
+// folder is later: on POSIX joined to the current folder ("." steps and doubled separators
+// dropped, ".." kept, links not resolved), on Windows the system's full path name. A path that
+// cannot be made absolute stays as it is.
+std::string AbsolutePath(std::string_view path);
+
+// One entry of a folder as the platform reports it, without following links.
+struct FolderEntry {
+  enum class Kind : unsigned char { kFile, kFolder, kFolderLink, kOther };
+  std::string name;
+  Kind kind = Kind::kOther;
+  bool hidden = false;  // by the system's own mark (the hidden or system attribute)
+};
+
+// The entries of a folder but "." and "..", in no particular order; nothing when it cannot be
+// listed.
+std::optional<std::vector<FolderEntry>> EntriesOf(std::string_view folder);
+
+}  // namespace halvrenn::cdr
