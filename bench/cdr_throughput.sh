@@ -168,3 +168,12 @@ if [ -x /usr/bin/time ]; then
   echo "halvrenn-cdr peak resident memory: $((rss / 1024)) MiB ($rss KiB) on $((bytes / 1000000)) MB"
 fi
 [ -n "${WORK:-}" ] || rm -rf "$work"
+
+# The record scanner alone on the same file, where a change to the hot loop shows first.
+if [ -x "$build/bench/bench_scanner" ]; then
+  echo
+  "$build/bench/bench_scanner" "$input" --benchmark_repetitions="$runs" \
+    --benchmark_report_aggregates_only=true 2>/dev/null | grep -E '_median' |
+    mawk '{ for (i = 1; i <= NF; i++) if ($i ~ /^bytes_per_second=/) { sub(/^bytes_per_second=/, "", $i); rate = $i }
+            name = $0; sub(/_median.*/, "", name); printf "record scanner alone, %s: %s/s\n", name, rate }'
+fi

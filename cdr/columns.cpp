@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "record_scanner.h"
 
 namespace halvrenn::cdr {
 namespace {
@@ -31,45 +36,64 @@ std::optional<Unit> RecognisedUnit(std::string_view name) {
   return std::nullopt;
 }
 
-// The first record of `data` read with one delimiter: a quote opens a quoted field only at the
-// start of a field, as the records are read. It ends at the first line break outside quotes.
+// The first record of `data` read with one delimiter, as the records are read: how many fields
+// it has, and whether a line break ended it.
 struct FirstRecord {
-  std::size_t end = 0;         // the line break's offset, or the size of the data
   std::size_t delimiters = 0;  // outside quotes
-  bool complete = false;       // a line break ended it
+  bool complete = false;
+};
+
+class FirstRecordCounter {
+ public:
+  std::size_t NextWanted(std::size_t /*field*/) const { return SIZE_MAX; }
+  void Content(const char* /*from*/, const char* /*to*/) {}
+  void EndField(bool /*quoted*/) {}
+  void Pass(const char* /*from*/, const char* /*to*/) {}
+  bool EndRecord(const RecordEnd& end) {
+    first.delimiters = end.fields - 1;
+    first.complete = true;
+    return false;
+  }
+  void EndInQuotes(std::uint64_t /*line*/) {}
+
+  FirstRecord first;
 };
 
 FirstRecord ScanFirstRecord(std::string_view data, char delimiter) {
-  FirstRecord first{data.size()};
-  bool in_quotes = false;
-  bool field_start = true;
-  for (std::size_t i = 0; i < data.size(); ++i) {
-    const char c = data[i];
-    if (in_quotes) {
-      if (c == '"') {
-        if (i + 1 < data.size() && data[i + 1] == '"') {
-          ++i;  // a doubled quote stands for one
-        } else {
-          in_quotes = false;
-        }
-      }
-      continue;
-    }
-    if (c == '\n') {
-      first.end = i;
-      first.complete = true;
-      break;
-    }
-    if (c == '"' && field_start) {
-      in_quotes = true;
-      field_start = false;
-      continue;
-    }
-    field_start = c == delimiter;
-    if (field_start) ++first.delimiters;
-  }
-  return first;
+  FirstRecordCounter counter;
+  RecordScanner<FirstRecordCounter> scanner(delimiter, counter);
+  scanner.Feed(data);
+  return counter.first;
 }
+
+// The names of the header record, unquoted.
+class HeaderNames {
+ public:
+  std::size_t NextWanted(std::size_t field) const { return field; }
+  void Content(const char* from, const char* to) {
+    name_.append(from, static_cast<std::size_t>(to - from));
+  }
+  void EndField(bool quoted) {
+    header.names.push_back(std::move(name_));
+    header.quoted.push_back(quoted);
+    name_.clear();
+  }
+  void Pass(const char* /*from*/, const char* /*to*/) {}
+  bool EndRecord(const RecordEnd& /*end*/) {
+    ended = true;
+    return false;
+  }
+  void EndInQuotes(std::uint64_t /*line*/) {
+    EndField(true);
+    ended = true;
+  }
+
+  HeaderRecord header;
+  bool ended = false;
+
+ private:
+  std::string name_;
+};
 
 // Past this much data a delimiter is chosen among those whose record has ended.
 constexpr std::size_t kUndecided = std::size_t{1} << 20;
@@ -100,12 +124,10 @@ std::optional<ColumnChoice> ParseColumnChoice(std::string_view text) {
 
 HeaderRecord ReadHeader(std::string_view data, bool at_end, std::optional<char> delimiter) {
   HeaderRecord header;
-  std::size_t end = 0;
   if (delimiter) {
     const FirstRecord first = ScanFirstRecord(data, *delimiter);
     if (!first.complete && !at_end) return header;
     header.delimiter = *delimiter;
-    end = first.end;
   } else {
     // Where a quote opens a field depends on the delimiter, so each candidate reads the record
     // as the records would be read with it, and the one that splits its own record most wins.
@@ -130,47 +152,34 @@ HeaderRecord ReadHeader(std::string_view data, bool at_end, std::optional<char> 
                                : counts[2] > counts[0] && counts[2] > counts[1] ? 2
                                                                                 : 0;
     header.delimiter = kCandidates[chosen];
-    end = first[chosen].end;
   }
+  HeaderNames names;
+  RecordScanner<HeaderNames> scanner(header.delimiter, names);
+  scanner.Feed(data);
+  if (!names.ended) scanner.Finish();                     // the input ends in the header
+  if (names.header.names.empty()) names.EndField(false);  // an empty input: one empty name
+  names.header.delimiter = header.delimiter;
+  header = std::move(names.header);
   header.complete = true;
-
-  std::string_view record = data.substr(0, end);
-  if (record.ends_with('\r')) record.remove_suffix(1);
-  if (record.starts_with(kByteOrderMark)) record.remove_prefix(kByteOrderMark.size());
-  std::string name;
-  bool quoted = false;
-  bool in_quotes = false;
-  bool field_start = true;
-  for (std::size_t i = 0; i < record.size(); ++i) {
-    const char c = record[i];
-    if (in_quotes) {
-      if (c != '"') {
-        name += c;
-      } else if (i + 1 < record.size() && record[i + 1] == '"') {
-        name += '"';
-        ++i;
-      } else {
-        in_quotes = false;
-      }
-      continue;
-    }
-    if (c == header.delimiter) {
-      header.names.push_back(std::move(name));
-      header.quoted.push_back(quoted);
-      name.clear();
-      quoted = false;
-      field_start = true;
-      continue;
-    }
-    if (c == '"' && field_start) {
-      in_quotes = quoted = true;
-    } else {
-      name += c;
-    }
-    field_start = false;
+  // A carriage return that ends the input is no part of the last name.
+  if (at_end && !header.names.back().empty() && header.names.back().back() == '\r' &&
+      data.ends_with('\r')) {
+    header.names.back().pop_back();
   }
-  header.names.push_back(std::move(name));
-  header.quoted.push_back(quoted);
+  // A byte-order mark comes before the first field: the name after it may be quoted.
+  std::string& first = header.names.front();
+  if (first.starts_with(kByteOrderMark)) {
+    first.erase(0, kByteOrderMark.size());
+    if (first.size() >= 2 && first.front() == '"' && first.back() == '"') {
+      std::string unquoted;
+      for (std::size_t i = 1; i + 1 < first.size(); ++i) {
+        unquoted += first[i];
+        if (first[i] == '"' && first[i + 1] == '"') ++i;
+      }
+      first = std::move(unquoted);
+      header.quoted.front() = true;
+    }
+  }
   return header;
 }
 
