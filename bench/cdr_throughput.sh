@@ -167,7 +167,6 @@ if [ -x /usr/bin/time ]; then
   rss=$(/usr/bin/time -f %M "$program" -q < "$input" 2>&1 > /dev/null)
   echo "halvrenn-cdr peak resident memory: $((rss / 1024)) MiB ($rss KiB) on $((bytes / 1000000)) MB"
 fi
-[ -n "${WORK:-}" ] || rm -rf "$work"
 
 # The record scanner alone on the same file, where a change to the hot loop shows first.
 if [ -x "$build/bench/bench_scanner" ]; then
@@ -177,3 +176,4 @@ if [ -x "$build/bench/bench_scanner" ]; then
     mawk '{ for (i = 1; i <= NF; i++) if ($i ~ /^bytes_per_second=/) { sub(/^bytes_per_second=/, "", $i); rate = $i }
             name = $0; sub(/_median.*/, "", name); printf "record scanner alone, %s: %s/s\n", name, rate }'
 fi
+[ -n "${WORK:-}" ] || rm -rf "$work"
