@@ -100,28 +100,6 @@ constexpr std::size_t kUndecided = std::size_t{1} << 20;
 
 }  // namespace
 
-std::optional<ColumnChoice> ParseColumnChoice(std::string_view text) {
-  ColumnChoice choice;
-  const std::size_t colon = text.rfind(':');
-  if (colon != std::string_view::npos) {
-    // A name that holds a colon is given with its unit: "a:b:s".
-    const std::string_view unit = text.substr(colon + 1);
-    if (unit == "s") {
-      choice.unit = Unit::kSeconds;
-    } else if (unit == "ms") {
-      choice.unit = Unit::kMilliseconds;
-    } else if (unit == "us") {
-      choice.unit = Unit::kMicroseconds;
-    } else {
-      return std::nullopt;
-    }
-    text = text.substr(0, colon);
-  }
-  if (text.empty()) return std::nullopt;
-  choice.name = std::string(text);
-  return choice;
-}
-
 HeaderRecord ReadHeader(std::string_view data, bool at_end, std::optional<char> delimiter) {
   HeaderRecord header;
   if (delimiter) {

@@ -29,9 +29,6 @@ struct ColumnChoice {
   Unit unit = Unit::kSeconds;
 };
 
-// Reads `NAME[:s|ms|us]`; nothing for an empty name or another unit (`NAME:hours`).
-std::optional<ColumnChoice> ParseColumnChoice(std::string_view text);
-
 struct HeaderRecord {
   std::vector<std::string> names;  // unquoted, without a leading byte-order mark
   std::vector<bool> quoted;        // whether each name was quoted in the file

@@ -217,8 +217,7 @@ class StreamConversion {
   }
 
   unsigned Jobs() const {
-    const unsigned jobs =
-        options_.jobs != 0 ? options_.jobs : std::max(1U, std::thread::hardware_concurrency());
+    const unsigned jobs = options_.jobs != 0 ? options_.jobs : FreeProcessors();
     const std::uint64_t size = input_.Size();
     return size != 0 && size < kSmallestParallelInput ? 1 : jobs;
   }

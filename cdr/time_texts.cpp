@@ -10,9 +10,6 @@
 namespace halvrenn::cdr {
 namespace {
 
-// The daylight text is the standard text of the instant one hour later, as in the window.
-constexpr std::int64_t kDaylightShiftSeconds = 3600;
-
 // Writes `value` as `width` digits, zero-padded, ending just before `end`.
 char* WriteDigits(char* end, std::int64_t value, int width) {
   for (int i = 0; i < width; ++i) {
@@ -60,21 +57,6 @@ std::size_t LongestText(Added added, TextFormat format) {
   if (added == Added::kOffset) return 9;  // -00:44:30, as Monrovia kept until 1972
   // Locale patterns with names of months and days run long; 64 holds every glibc locale's.
   return format == TextFormat::kIso ? 19 : 64;
-}
-
-void AppendIsoDateTime(std::string& out, std::int64_t seconds) {
-  const std::int64_t day = DayOfSeconds(seconds);
-  const std::int64_t second_of_day = seconds - day * kSecondsPerDay;  // [0, 86399]
-  const CivilDate date = CivilFromDays(day);
-  std::array<char, 19> text{'0', '0', '0', '0', '-', '0', '0', '-', '0', '0',
-                            ' ', '0', '0', ':', '0', '0', ':', '0', '0'};
-  WriteDigits(text.data() + 4, date.year, 4);
-  WriteDigits(text.data() + 7, date.month, 2);
-  WriteDigits(text.data() + 10, date.day, 2);
-  WriteDigits(text.data() + 13, second_of_day / 3600, 2);
-  WriteDigits(text.data() + 16, second_of_day / 60 % 60, 2);
-  WriteDigits(text.data() + 19, second_of_day % 60, 2);
-  out.append(text.data(), text.size());
 }
 
 void AppendOffset(std::string& out, std::int32_t offset_seconds) {
@@ -140,7 +122,7 @@ void TimeTexts::Append(std::string& out, Added added, std::int64_t seconds) {
       AppendDate(out, seconds + standard_shift_);
       return;
     case Added::kDaylight:
-      AppendDate(out, seconds + standard_shift_ + kDaylightShiftSeconds);
+      AppendDate(out, seconds + standard_shift_ + kDaylightShiftSeconds);  // as in the window
       return;
   }
 }

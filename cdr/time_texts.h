@@ -56,9 +56,6 @@ class TimeTexts {
   TextFormat format_;
 };
 
-// Appends "YYYY-MM-DD HH:MM:SS" for seconds after 1970 in the years 0 to 9999.
-void AppendIsoDateTime(std::string& out, std::int64_t seconds);
-
 // Appends "+HH:MM", or "+HH:MM:SS" for an offset that is not whole minutes.
 void AppendOffset(std::string& out, std::int32_t offset_seconds);
 

@@ -68,6 +68,11 @@ class WorkerThreads {
   std::size_t count_ = 0;  // threads started
 };
 
+// The processors this process may use and that other work leaves free now: those it is allowed
+// (affinity, a container's CPU quota) less the system's load, at least 1. A conversion asks for
+// no more threads than this, so that on a busy machine it does not lose to one thread.
+unsigned FreeProcessors();
+
 // Starts a thread that runs `work(argument)` with asynchronous signals held back; throws
 // std::system_error when the system has no thread to give.
 std::thread StartComputingThread(void (*work)(void*), void* argument);

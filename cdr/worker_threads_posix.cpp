@@ -1,9 +1,14 @@
 // Threads on POSIX systems: pthreads' own lock and condition, and a signal mask.
 
 #include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <new>
+#include <string>
 #include <utility>
 
 #include "worker_threads.h"
@@ -34,6 +39,24 @@ void Monitor::Lock() { pthread_mutex_lock(&Sync(storage_).mutex); }
 void Monitor::Unlock() { pthread_mutex_unlock(&Sync(storage_).mutex); }
 void Monitor::Wait() { pthread_cond_wait(&Sync(storage_).condition, &Sync(storage_).mutex); }
 void Monitor::NotifyAll() { pthread_cond_broadcast(&Sync(storage_).condition); }
+
+unsigned FreeProcessors() {
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  double processors = sched_getaffinity(0, sizeof allowed, &allowed) == 0
+                          ? static_cast<double>(CPU_COUNT(&allowed))
+                          : static_cast<double>(std::max(1U, std::thread::hardware_concurrency()));
+  // A container's quota (cgroup v2): "max 100000", or "150000 100000" for one and a half.
+  std::ifstream quota_file("/sys/fs/cgroup/cpu.max");
+  std::string quota;
+  double period = 0;
+  if (quota_file >> quota >> period && quota != "max" && period > 0) {
+    processors = std::min(processors, std::stod(quota) / period);
+  }
+  double load[1] = {0};
+  if (getloadavg(load, 1) == 1) processors -= load[0];
+  return processors >= 1.5 ? static_cast<unsigned>(processors + 0.5) : 1;
+}
 
 std::thread StartComputingThread(void (*work)(void*), void* argument) {
   sigset_t all;

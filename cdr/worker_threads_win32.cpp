@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -33,6 +34,9 @@ void Monitor::Wait() {
   SleepConditionVariableSRW(&Sync(storage_).condition, &Sync(storage_).lock, INFINITE, 0);
 }
 void Monitor::NotifyAll() { WakeAllConditionVariable(&Sync(storage_).condition); }
+
+// Windows tells no load average: every processor of the process's group counts as free.
+unsigned FreeProcessors() { return std::max(1U, std::thread::hardware_concurrency()); }
 
 std::thread StartComputingThread(void (*work)(void*), void* argument) {
   return std::thread(work, argument);

@@ -18,6 +18,8 @@ struct CivilDateTime {
 };
 
 inline constexpr std::int64_t kSecondsPerDay = 86400;
+// "Daylight" time is standard time plus one hour, in every zone and on every date.
+inline constexpr std::int64_t kDaylightShiftSeconds = 3600;
 
 // The day that holds a count of seconds since 1970-01-01 00:00:00 (or since any midnight):
 // division rounded down, so that the second before the epoch lies on day -1.

@@ -1,6 +1,7 @@
 #include "on_input_change.h"
 
 #include "checked_int32.h"
+#include "civil_date_time.h"
 #include "module1.h"
 #include "number_text.h"
 #include "serial_date.h"
@@ -13,9 +14,6 @@ namespace {
 constexpr double kLowestAcceptedCount = 25569.0;
 constexpr double kHighestAcceptedCount = 2147483647.0;
 
-// The daylight text is the standard text of the instant one hour later, in every zone.
-constexpr double kDaylightShiftSeconds = 3600.0;
-
 }  // namespace
 
 void OnInputChange(InputChangeFields& fields) {
@@ -25,7 +23,7 @@ void OnInputChange(InputChangeFields& fields) {
     if (!(count > kHighestAcceptedCount) && !(count < kLowestAcceptedCount)) {
       fields.WriteText2(Module1::EpochToGmtText(text));
       fields.WriteText3(Module1::EpochToLocalText(TextToInt32(text)));
-      const double daylight_count = count + kDaylightShiftSeconds;
+      const double daylight_count = count + static_cast<double>(kDaylightShiftSeconds);
       fields.WriteText4(Module1::EpochToLocalText(DoubleToInt32(daylight_count)));
       return;
     }

@@ -19,7 +19,6 @@ namespace {
 constexpr int kWritten = 0;
 constexpr int kFileFailed = 1;
 constexpr int kWrongUsage = 2;
-constexpr int kInterrupted = 130;
 
 constexpr std::string_view kProgram = "halvrenn-cdr";
 
@@ -79,6 +78,28 @@ int Print(std::string_view text) {
   }
   Say(std::string(kProgram) + ": cannot write to standard output: " + std::strerror(errno) + "\n");
   return kFileFailed;
+}
+
+// NAME, or NAME:s, NAME:ms, NAME:us; a name that holds a colon is given with its unit (a:b:s).
+std::optional<cdr::ColumnChoice> ParseColumnChoice(std::string_view text) {
+  cdr::ColumnChoice choice;
+  const std::size_t colon = text.rfind(':');
+  if (colon != std::string_view::npos) {
+    const std::string_view unit = text.substr(colon + 1);
+    if (unit == "s") {
+      choice.unit = cdr::Unit::kSeconds;
+    } else if (unit == "ms") {
+      choice.unit = cdr::Unit::kMilliseconds;
+    } else if (unit == "us") {
+      choice.unit = cdr::Unit::kMicroseconds;
+    } else {
+      return std::nullopt;
+    }
+    text = text.substr(0, colon);
+  }
+  if (text.empty()) return std::nullopt;
+  choice.name = std::string(text);
+  return choice;
 }
 
 std::optional<std::vector<cdr::Added>> ParseAdded(std::string_view list) {
@@ -174,7 +195,7 @@ std::optional<int> Parse(std::vector<std::string> arguments, Command& command) {
       command.output_directory = std::string(*directory);
     } else if (is("-c", "--column")) {
       const auto text = value();
-      const auto choice = text ? cdr::ParseColumnChoice(*text) : std::nullopt;
+      const auto choice = text ? ParseColumnChoice(*text) : std::nullopt;
       if (!choice) return UsageError("--column takes NAME, NAME:s, NAME:ms or NAME:us");
       command.options.columns.push_back(*choice);
     } else if (is("-a", "--add")) {
@@ -324,7 +345,7 @@ int Run(const std::vector<std::string>& arguments) {
       Say(std::string(kProgram) + ": " + name +
           (partial ? ": interrupted; the output stops part-way\n"
                    : ": interrupted, nothing written\n"));
-      return kInterrupted;
+      return kInterruptedStatus;
     }
     if (outcome == cdr::Outcome::kFailed) {
       Say(std::string(kProgram) + ": " + failure + "\n");

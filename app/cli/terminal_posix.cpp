@@ -1,7 +1,8 @@
 // Signals end halvrenn-cdr without leaving a temporary file. An interrupt, a termination or a
 // hang-up (terminal closed, SSH dropped) first asks the conversion to stop, which removes its
-// file and ends with status 130; a second of any of them removes the temporary files at once and
-// ends. The other signals that would end the program remove them and then end it as they would.
+// file and ends with the status of an interrupt; a second of any of them removes the temporary
+// files at once and ends. The other signals that would end the program remove them and then end it
+// as they would.
 
 #include <signal.h>
 #include <unistd.h>
@@ -17,7 +18,7 @@ std::atomic<bool>* interrupt_flag = nullptr;
 extern "C" void OnInterrupt(int) {
   if (interrupt_flag->exchange(true)) {
     cdr::RemoveTemporaryFilesNow();
-    _exit(130);
+    _exit(kInterruptedStatus);
   }
 }
 

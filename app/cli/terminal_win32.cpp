@@ -1,8 +1,8 @@
 // A console's Ctrl+C and Ctrl+Break end halvrenn-cdr without leaving a temporary file. The first
 // asks the conversion to stop (and breaks off a read that waits, on a pipe or a slow file), which
-// removes its file and ends with status 130; a second removes the temporary files at once and
-// ends. Closing the console, logging off and shutting down remove them before the system ends
-// the program.
+// removes its file and ends with the status of an interrupt; a second removes the temporary files
+// at once and ends. Closing the console, logging off and shutting down remove them before the
+// system ends the program.
 
 #include <windows.h>
 
@@ -20,7 +20,7 @@ BOOL WINAPI OnControl(DWORD event) {
   if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
     if (interrupt_flag->exchange(true)) {
       cdr::RemoveTemporaryFilesNow();
-      ExitProcess(130);
+      ExitProcess(kInterruptedStatus);
     }
     if (main_thread != nullptr) CancelSynchronousIo(main_thread);
     return TRUE;

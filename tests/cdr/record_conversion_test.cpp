@@ -132,18 +132,6 @@ TEST(CdrRecords, ChosenColumns) {
   EXPECT_EQ(result.outcome, Outcome::kFailed);
   EXPECT_NE(result.error.find("\"missing\""), std::string::npos);
   EXPECT_EQ(sink.text, "");
-
-  const std::vector<std::pair<std::string, std::optional<Unit>>> choices = {
-      {"start", Unit::kSeconds},       {"start:ms", Unit::kMilliseconds},
-      {"a:b:us", Unit::kMicroseconds}, {"start:hours", std::nullopt},
-      {"start:ns", std::nullopt},      {":s", std::nullopt}};
-  for (const auto& [text, unit] : choices) {
-    const std::optional<ColumnChoice> choice = ParseColumnChoice(text);
-    EXPECT_EQ(choice.has_value(), unit.has_value()) << text;
-    if (choice && unit) {
-      EXPECT_EQ(choice->unit, *unit) << text;
-    }
-  }
 }
 
 TEST(CdrRecords, DelimiterAndQuotesInAddedTexts) {

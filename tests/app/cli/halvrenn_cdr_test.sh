@@ -147,6 +147,7 @@ expect_status 0 "combined short options" in_zone America/New_York run -fq calls.
 expect_status 2 "--column with an unknown unit" run --column dateTimeConnect:hours calls.csv 2> /dev/null
 expect_status 1 "--column naming no column" run -fq --column nothere calls.csv 2> /dev/null
 expect_file calls.converted.csv new_york.expected "nothing written for a missing --column"
+expect_status 0 "--column with its unit" run -fq --column dateTimeConnect:s calls.csv
 if [ -w /dev/full ]; then
   expect_status 1 "--help to a full device" run --help > /dev/full 2> /dev/null
   expect_status 1 "--version to a full device" run --version > /dev/full 2> /dev/null
