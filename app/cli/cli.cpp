@@ -1,14 +1,15 @@
-#include "cli.h"
-
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <string_view>
 
+#include "cli.h"
 #include "conversion.h"
 #include "summary_text.h"
 #include "terminal.h"
@@ -32,12 +33,17 @@ output.
 Time stamps are the columns dateTimeOrigination, dateTimeConnect, dateTimeDisconnect and
 dateTimeStamp (seconds), names ending in _epoch (seconds) and _uepoch (microseconds): counts from
 1 to 4294967295 seconds after 1970-01-01 00:00:00 GMT. 0 or an empty field adds empty columns.
+Beside them, IPv4 addresses (origIpAddr, destIpAddr and the media and video transport
+addresses) get <column>_ip, cause codes (origCause_value, destCause_value) their ITU-T Q.850
+name in <column>_text, and duration H:MM:SS in duration_hms.
 
 Options:
   -o, --output DIR         write the converted files into DIR
   -f, --force              replace converted files that exist already
   -c, --column NAME[:s|ms|us]
                            convert this column (repeatable) instead of those found by name
+      --decode LIST        the kinds of column decoded, from time,ip,cause,duration (default
+                           all that are found)
   -a, --add LIST           the columns added per time stamp, in this order, from
                            gmt,local,offset,standard,daylight (default gmt,local)
       --format iso|locale  iso: 2026-12-07 09:15:00 (default); locale: the user's short date and
@@ -117,6 +123,20 @@ std::optional<std::vector<cdr::Added>> ParseAdded(std::string_view list) {
     }
     if (!known) return std::nullopt;
     if (comma == std::string_view::npos) return added;
+    list.remove_prefix(comma + 1);
+  }
+}
+
+std::optional<cdr::KindSet> ParseDecode(std::string_view list) {
+  static constexpr std::string_view kWords[cdr::kColumnKinds] = {"time", "ip", "cause", "duration"};
+  cdr::KindSet kinds{0};
+  while (true) {
+    const std::size_t comma = list.find(',');
+    const std::string_view word = list.substr(0, comma);
+    const auto* known = std::find(std::begin(kWords), std::end(kWords), word);
+    if (known == std::end(kWords)) return std::nullopt;
+    kinds.bits |= 1U << static_cast<unsigned>(known - std::begin(kWords));
+    if (comma == std::string_view::npos) return kinds;
     list.remove_prefix(comma + 1);
   }
 }
@@ -203,6 +223,11 @@ std::optional<int> Parse(std::vector<std::string> arguments, Command& command) {
       const auto added = text ? ParseAdded(*text) : std::nullopt;
       if (!added) return UsageError("--add takes a list of gmt, local, offset, standard, daylight");
       command.options.added = *added;
+    } else if (is("", "--decode")) {
+      const auto text = value();
+      const auto kinds = text ? ParseDecode(*text) : std::nullopt;
+      if (!kinds) return UsageError("--decode takes a list of time, ip, cause, duration");
+      command.options.decode = *kinds;
     } else if (is("", "--format")) {
       const auto text = value();
       if (text == "iso") {

@@ -1,0 +1,194 @@
+#include "watch.h"
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <utility>
+
+#include "byte_streams.h"
+#include "summary_text.h"
+#include "terminal.h"
+#include "watch_loop.h"
+
+namespace halvrenn::cli {
+namespace {
+
+constexpr int kStopped = 0;
+constexpr int kNotStarted = 1;
+constexpr int kWrongUsage = 2;
+
+// "2026-12-07T09:15:02.123Z": the log's clock is UTC, whatever zone the files are converted for.
+std::string UtcNow() {
+  using namespace std::chrono;
+  const auto now = floor<milliseconds>(system_clock::now());
+  const auto day = floor<days>(now);
+  const year_month_day date{day};
+  const hh_mm_ss time{now - day};
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", int{date.year()},
+                unsigned{date.month()}, unsigned{date.day()},
+                static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                static_cast<int>(time.seconds().count()),
+                static_cast<int>(time.subseconds().count()));
+  return text;
+}
+
+std::string Seconds(std::chrono::seconds pause) { return std::to_string(pause.count()) + " s"; }
+
+// The log: standard error (the journal under systemd), or appended to a file. A line that the
+// file does not take goes to standard error rather than nowhere.
+class Log {
+ public:
+  explicit Log(std::optional<std::string> file) : file_(std::move(file)) {}
+
+  void Line(std::string_view text) const {
+    const std::string line = UtcNow() + " " + std::string(text) + "\n";
+    if (!file_ || !AppendLine(*file_, line)) WriteStandardError(line);
+  }
+
+  void Event(const cdr::WatchEvent& event) const {
+    using Kind = cdr::WatchEvent::Kind;
+    const cdr::FileResult* result = event.result;
+    switch (event.kind) {
+      case Kind::kConverted: {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, ", %.2f s", result->summary.seconds);
+        std::string text = event.input + " -> " + result->output + ": " +
+                           cdr::SummaryText(result->summary) + seconds;
+        for (const std::string& warning : result->summary.warnings) text += "; warning: " + warning;
+        return Line(text);
+      }
+      case Kind::kFailed:
+        return Line(result->error + "; tried again when " + event.input + " changes");
+      case Kind::kNotWritten:
+        return Line(result->error + "; " + event.input + " is tried again in " +
+                    Seconds(event.retry) + ", then less often, up to every minute");
+      case Kind::kDiskFull:
+        return Line(result->error + "; every file waits, tried again in " + Seconds(event.retry) +
+                    ", then less often, up to every minute");
+      case Kind::kWritingAgain:
+        return Line(event.path + ": writing again");
+      case Kind::kNotMoved:
+        return Line(event.input + ": cannot move into " + event.path + ": " + event.detail +
+                    "; tried again in " + Seconds(event.retry) + ", then less often");
+      case Kind::kMovedAs:
+        return Line(event.input + ": the done folder has a file of that name; moved as " +
+                    event.path);
+      case Kind::kSameOutput:
+        return Line(event.input + ": not converted: " + event.path +
+                    " has the same output name; rename one of them");
+      case Kind::kLinkOut:
+        return Line(event.input + ": not converted: a link that leads out of the folder");
+      case Kind::kUnreadable:
+        return Line(event.path + ": cannot list its files");
+    }
+  }
+
+ private:
+  std::optional<std::string> file_;
+};
+
+int UsageError(std::string_view message) {
+  WriteStandardError("halvrenn-cdr: " + std::string(message) + "\nTry 'halvrenn-cdr --help'.\n");
+  return kWrongUsage;
+}
+
+std::optional<std::string> UsageProblem(const WatchCommand& command,
+                                        const std::optional<std::string>& output,
+                                        const std::vector<std::string>& files, bool force,
+                                        bool quiet) {
+  if (!command.input) return "--done, --poll, --log and --service go with --watch";
+  if (!output) return "--watch needs --output, the folder of the converted files";
+  if (!files.empty()) return "--watch takes no files: it converts those of its folder";
+  if (force) return "--watch always replaces the outputs of files that change: no --force";
+  if (quiet) return "--watch always logs: no --quiet";
+  if (!cdr::IsFolder(*command.input)) return "no folder " + *command.input;
+  const std::optional<std::string> input_identity = cdr::FileIdentityOf(*command.input);
+  if (input_identity == cdr::FileIdentityOf(*output)) {
+    return "the output folder must differ from the watched folder";
+  }
+  if (command.done) {
+    if (!cdr::IsFolder(*command.done)) return "no folder " + *command.done;
+    if (input_identity == cdr::FileIdentityOf(*command.done)) {
+      return "the done folder must differ from the watched folder";
+    }
+  }
+  return std::nullopt;
+}
+
+int Watch(const WatchCommand& command, const cdr::Converter& converter, const std::string& output,
+          const Log& log, const std::atomic<bool>& stop) {
+  const std::unique_ptr<cdr::FolderClaim> claim = cdr::ClaimFolder(output);
+  if (!claim) {
+    log.Line(output + ": another watcher converts into this folder; not started");
+    return kNotStarted;
+  }
+  std::string error;
+  std::unique_ptr<cdr::FolderWatch> watch =
+      command.poll ? cdr::WatchFolderByScan(*command.input, *command.poll)
+                   : cdr::WatchFolderEvents(*command.input, error);
+  if (!watch) {
+    log.Line(*command.input + ": cannot watch: " + error + "; --poll scans it instead");
+    return kNotStarted;
+  }
+  const cdr::WatchFolders folders{*command.input, output, command.done};
+  std::string how = command.poll ? "scanning every " + std::to_string(command.poll->count()) + " ms"
+                                 : std::string("on its events");
+  if (command.done) how += ", inputs moved into " + *command.done;
+  log.Line("watching " + *command.input + " (" + how + "), converting into " + output);
+  WakeOnStop(watch.get());
+  try {
+    cdr::WatchAndConvert(
+        converter, folders, *watch, [&log](const cdr::WatchEvent& event) { log.Event(event); },
+        stop);
+  } catch (const std::exception& failure) {
+    WakeOnStop(nullptr);
+    log.Line(std::string("stopped by an unexpected error: ") + failure.what());
+    return kNotStarted;
+  }
+  WakeOnStop(nullptr);
+  log.Line("stopped");
+  return kStopped;
+}
+
+}  // namespace
+
+std::optional<std::chrono::milliseconds> ParsePollSeconds(std::string_view text) {
+  // Whole seconds and up to three decimals, read exactly rather than through a double.
+  long long milliseconds = 0;
+  int decimals = -1;
+  if (text.empty() || text.size() > 12) return std::nullopt;
+  for (const char c : text) {
+    if (c == '.' && decimals < 0) {
+      decimals = 0;
+    } else if (c >= '0' && c <= '9' && decimals < 3) {
+      milliseconds = milliseconds * 10 + (c - '0');
+      if (decimals >= 0) ++decimals;
+    } else {
+      return std::nullopt;
+    }
+  }
+  for (int i = std::max(decimals, 0); i < 3; ++i) milliseconds *= 10;
+  if (milliseconds < 100 || milliseconds > 3'600'000) return std::nullopt;
+  return std::chrono::milliseconds(milliseconds);
+}
+
+int RunWatch(const WatchCommand& command, const cdr::Converter& converter,
+             const std::optional<std::string>& output, const std::vector<std::string>& files,
+             bool force, bool quiet) {
+  if (const auto problem = UsageProblem(command, output, files, force, quiet)) {
+    return UsageError(*problem);
+  }
+  if (command.service) {
+    const std::string service_log = command.log ? *command.log : ServiceLogFile();
+    if (service_log.empty()) return UsageError("--service is for Windows; systemd runs it as is");
+    const Log log(service_log);
+    return RunAsService(
+        [&](std::atomic<bool>& stop) { return Watch(command, converter, *output, log, stop); });
+  }
+  static std::atomic<bool> stop{false};
+  StopOnRequest(stop);
+  return Watch(command, converter, *output, Log(command.log), stop);
+}
+
+}  // namespace halvrenn::cli

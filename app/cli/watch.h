@@ -1,0 +1,57 @@
+#pragma once
+
+// halvrenn-cdr --watch: converts the files of a folder as they arrive until it is stopped, with
+// one log line per file. Platform parts: watch_posix.cpp (signals), watch_win32.cpp (console
+// control) and service_win32.cpp (the Service Control Manager).
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "conversion.h"
+#include "folder_watch.h"
+
+namespace halvrenn::cli {
+
+struct WatchCommand {
+  std::optional<std::string> input;  // --watch
+  std::optional<std::string> done;
+  std::optional<std::chrono::milliseconds> poll;
+  std::optional<std::string> log;
+  bool service = false;
+  bool Given() const { return input || done || poll || log || service; }
+};
+
+// "2.5" gives 2500 ms: from 0.1 to 3600 seconds.
+std::optional<std::chrono::milliseconds> ParsePollSeconds(std::string_view text);
+
+// Exit status: 0 stopped (a signal, Ctrl+C, the service manager), 1 the watch could not start,
+// 2 wrong usage. `files`, `force` and `quiet` are the rest of the command line, which a watch
+// does not take.
+int RunWatch(const WatchCommand& command, const cdr::Converter& converter,
+             const std::optional<std::string>& output, const std::vector<std::string>& files,
+             bool force, bool quiet);
+
+// From the platform's files.
+
+// From now on a termination request (SIGTERM, SIGINT, SIGHUP; Ctrl+C, closing the console) sets
+// `stop` and wakes the watch; a second ends the program at once with status 130, removing the
+// temporary files.
+void StopOnRequest(std::atomic<bool>& stop);
+// The watch that a stop request wakes: from when it exists until just before it goes (nullptr).
+void WakeOnStop(cdr::FolderWatch* watch);
+// Wakes that watch, if there is one; safe in a signal handler and a control handler.
+void WakeWatch() noexcept;
+// Appends one line to a log file, created if missing, in one write so that lines never mix.
+bool AppendLine(const std::string& file, std::string_view line);
+// Where the service logs without --log; empty where there is no service.
+std::string ServiceLogFile();
+// Runs `watch` as the service that the Service Control Manager started, reporting its state; it
+// stops on the manager's stop and shutdown controls. The watch's exit status.
+int RunAsService(const std::function<int(std::atomic<bool>& stop)>& watch);
+
+}  // namespace halvrenn::cli

@@ -1,0 +1,60 @@
+// The watcher on POSIX systems: SIGTERM (systemd's stop), SIGINT and SIGHUP stop it; the other
+// signals that end a program remove its temporary file first, as for a one-shot run. No service
+// glue: systemd runs the program as it is.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include "byte_streams.h"
+#include "terminal.h"
+#include "watch.h"
+
+namespace halvrenn::cli {
+namespace {
+
+std::atomic<bool>* stop_flag = nullptr;
+std::atomic<cdr::FolderWatch*> woken{nullptr};
+
+extern "C" void OnStopRequest(int) {
+  if (stop_flag->exchange(true)) {
+    cdr::RemoveTemporaryFilesNow();
+    _exit(130);
+  }
+  WakeWatch();
+}
+
+}  // namespace
+
+void StopOnRequest(std::atomic<bool>& stop) {
+  static_assert(std::atomic<cdr::FolderWatch*>::is_always_lock_free);
+  CancelOnInterrupt(stop);  // the handlers of the other signals
+  stop_flag = &stop;
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction action {};
+    action.sa_handler = OnStopRequest;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal_number, &action, nullptr);
+  }
+}
+
+// A request that comes before the watch is there has nothing to wake: the loop sees the flag.
+void WakeOnStop(cdr::FolderWatch* watch) { woken.store(watch); }
+
+void WakeWatch() noexcept {
+  if (cdr::FolderWatch* watch = woken.load()) watch->Wake();
+}
+
+bool AppendLine(const std::string& file, std::string_view line) {
+  const int descriptor = open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (descriptor < 0) return false;
+  const ssize_t written = write(descriptor, line.data(), line.size());
+  close(descriptor);
+  return written == static_cast<ssize_t>(line.size());
+}
+
+std::string ServiceLogFile() { return {}; }
+
+int RunAsService(const std::function<int(std::atomic<bool>& stop)>&) { return 2; }
+
+}  // namespace halvrenn::cli

@@ -1,0 +1,70 @@
+// The watcher in a Windows console: Ctrl+C and Ctrl+Break stop it (a second ends it at once);
+// closing the console, logging off and shutting down remove its temporary file before the system
+// ends it. The log file is appended to as any program may, also while it is read.
+
+#include <windows.h>
+
+#include "byte_streams.h"
+#include "long_paths_win32.h"
+#include "utf16_text.h"
+#include "watch.h"
+
+namespace halvrenn::cli {
+namespace {
+
+std::atomic<bool>* stop_flag = nullptr;
+std::atomic<cdr::FolderWatch*> woken{nullptr};
+
+BOOL WINAPI OnControl(DWORD event) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+    if (stop_flag->exchange(true)) {
+      cdr::RemoveTemporaryFilesNow();
+      ExitProcess(130);
+    }
+    WakeWatch();
+    return TRUE;
+  }
+  cdr::RemoveTemporaryFilesNow();
+  return FALSE;
+}
+
+}  // namespace
+
+void StopOnRequest(std::atomic<bool>& stop) {
+  stop_flag = &stop;
+  SetConsoleCtrlHandler(OnControl, TRUE);
+}
+
+// A request that comes before the watch is there has nothing to wake: the loop sees the flag.
+void WakeOnStop(cdr::FolderWatch* watch) { woken.store(watch); }
+
+void WakeWatch() noexcept {
+  if (cdr::FolderWatch* watch = woken.load()) watch->Wake();
+}
+
+bool AppendLine(const std::string& file, std::string_view line) {
+  const HANDLE handle = CreateFileW(cdr::SystemPath(file).c_str(), FILE_APPEND_DATA,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool whole =
+      WriteFile(handle, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+      written == line.size();
+  CloseHandle(handle);
+  return whole;
+}
+
+// %ProgramData%\Halvrenn\watch.log, its folder made when missing.
+std::string ServiceLogFile() {
+  std::wstring data(32768, L'\0');
+  const DWORD length =
+      GetEnvironmentVariableW(L"ProgramData", data.data(), static_cast<DWORD>(data.size()));
+  data.resize(length > 0 && length < data.size() ? length : 0);
+  if (data.empty()) data = L"C:\\ProgramData";
+  const std::wstring folder = data + L"\\Halvrenn";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return Utf8FromUtf16(folder + L"\\watch.log");
+}
+
+}  // namespace halvrenn::cli
