@@ -13,6 +13,7 @@
 #include "conversion.h"
 #include "summary_text.h"
 #include "terminal.h"
+#include "watch.h"
 
 namespace halvrenn::cli {
 namespace {
@@ -53,6 +54,14 @@ Options:
   -d, --delimiter D        comma, tab, semicolon or one character (default: from the header)
   -j, --jobs N             threads per file (default: one per processor)
   -q, --quiet              no progress line and no summary
+  Watching a folder (halvrenn-cdr --watch IN_DIR --output OUT_DIR [OPTIONS]):
+      --watch DIR          convert every file of DIR that has no output yet, then every file
+                           that arrives or changes, until stopped (SIGTERM, SIGINT, Ctrl+C)
+      --done DIR           move each input into DIR once its output is in place
+      --poll SECONDS       scan the folder every SECONDS instead of waiting for its events
+                           (network shares): a file is taken once unchanged for one period
+      --log FILE           append the log lines to FILE instead of standard error
+      --service            run under the Windows Service Control Manager (sc create)
   -h, --help               this text
   -V, --version            the version
 
@@ -66,6 +75,7 @@ struct Command {
   bool force = false;
   bool quiet = false;
   std::vector<std::string> files;
+  WatchCommand watch;
 };
 
 void Say(std::string_view text) { WriteStandardError(text); }
@@ -251,11 +261,23 @@ std::optional<int> Parse(std::vector<std::string> arguments, Command& command) {
       const auto jobs = text ? ParseJobs(*text) : std::nullopt;
       if (!jobs) return UsageError("--jobs takes a number from 1 to 999");
       command.options.jobs = *jobs;
+    } else if (is("", "--watch") || is("", "--done") || is("", "--log")) {
+      const auto path = value();
+      if (!path || path->empty()) return UsageError(argument + " needs a path");
+      if (argument == "--watch") command.watch.input = path;
+      if (argument == "--done") command.watch.done = path;
+      if (argument == "--log") command.watch.log = path;
+    } else if (is("", "--poll")) {
+      const auto text = value();
+      command.watch.poll = text ? ParsePollSeconds(*text) : std::nullopt;
+      if (!command.watch.poll) return UsageError("--poll takes seconds from 0.1 to 3600");
+    } else if (is("", "--service") && flag()) {
+      command.watch.service = true;
     } else {
       return UsageError("unknown option " + arguments[i]);
     }
   }
-  if (command.files.empty()) command.files.emplace_back("-");
+  if (command.files.empty() && !command.watch.Given()) command.files.emplace_back("-");
   return std::nullopt;
 }
 
@@ -328,6 +350,10 @@ int Run(const std::vector<std::string>& arguments) {
   if (!converter) return UsageError(error);
   if (command.output_directory && !cdr::IsFolder(*command.output_directory)) {
     return UsageError("no folder " + *command.output_directory);
+  }
+  if (command.watch.Given()) {
+    return RunWatch(command.watch, *converter, command.output_directory, command.files,
+                    command.force, command.quiet);
   }
 
   static std::atomic<bool> cancel{false};
