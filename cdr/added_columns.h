@@ -2,8 +2,9 @@
 
 // What is added for one kind of column: a column of the header that a kind recognises gets an
 // AddedColumn, which judges each of its values and writes the texts of the fields it adds at the
-// end of the record. Today's kind is time stamps (time_stamp_column.h); a new kind is one new
-// file and one line where columns are recognised.
+// end of the record. The kinds: time stamps (time_stamp_column.h), IPv4 addresses, cause codes
+// and durations (one file each, made by the functions below); a new kind is one new file and
+// one line where columns are recognised (columns.cpp).
 //
 // Example: a time stamp column dateTimeConnect, adding gmt and local, has Count() 2, Suffix(0)
 // "gmt", and for the value 1796619600 Judge gives kConverted and AppendText(out, 0, value) writes
@@ -11,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -45,7 +47,9 @@ struct IntegerValue {
   bool Integer() const { return kind == Kind::kDigits; }
 };
 
-enum class Verdict : unsigned char { kConverted, kEmpty, kRejected };
+// kUnknown: a well-formed value that the kind's table does not hold (a cause number that Q.850
+// does not name); it gets empty fields and is counted apart from the rejected.
+enum class Verdict : unsigned char { kConverted, kEmpty, kRejected, kUnknown };
 
 class AddedColumn {
  public:
@@ -57,10 +61,20 @@ class AddedColumn {
   virtual std::string_view Suffix(std::size_t field) const = 0;
   virtual std::size_t LongestText(std::size_t field) const = 0;
 
-  // kConverted for a value that gets texts; kEmpty and kRejected get empty fields.
+  // kConverted for a value that gets texts; the others get empty fields.
   virtual Verdict Judge(const IntegerValue& value) const = 0;
   // Appends the text of one added field for a value judged kConverted.
   virtual void AppendText(std::string& out, std::size_t field, const IntegerValue& value) = 0;
 };
+
+// One field `<column>_ip`: a call manager's signed (or unsigned) 32-bit integer whose lowest
+// byte is the address's first octet, as a dotted quad; -1139627840 gives 192.168.18.188.
+std::unique_ptr<AddedColumn> MakeIpAddressColumn();
+// One field `<column>_text`: the cause's name as ITU-T Q.850 gives it; 17 gives "User busy",
+// and 0, the side that did not end the call, "No error".
+std::unique_ptr<AddedColumn> MakeCauseColumn();
+// One field `<column>_hms`: whole seconds as H:MM:SS, with as many hour digits as needed;
+// 3725 gives 1:02:05, and 0, a call that never connected, 0:00:00.
+std::unique_ptr<AddedColumn> MakeDurationColumn();
 
 }  // namespace halvrenn::cdr

@@ -98,6 +98,27 @@ class HeaderNames {
 // Past this much data a delimiter is chosen among those whose record has ended.
 constexpr std::size_t kUndecided = std::size_t{1} << 20;
 
+// The kind of a column that is not a time stamp, by its name.
+std::optional<ColumnKind> RecognisedKind(std::string_view name) {
+  static constexpr std::array<std::string_view, 8> kIpAddressNames = {
+      "origIpAddr",
+      "destIpAddr",
+      "origMediaTransportAddress_IP",
+      "destMediaTransportAddress_IP",
+      "origVideoTransportAddress_IP",
+      "destVideoTransportAddress_IP",
+      "origVideoTransportAddress_IP_Channel2",
+      "destVideoTransportAddress_IP_Channel2"};
+  for (const std::string_view known : kIpAddressNames) {
+    if (EqualsIgnoringCase(name, known)) return ColumnKind::kIpAddress;
+  }
+  if (EqualsIgnoringCase(name, "origCause_value") || EqualsIgnoringCase(name, "destCause_value")) {
+    return ColumnKind::kCause;
+  }
+  if (EqualsIgnoringCase(name, "duration")) return ColumnKind::kDuration;
+  return std::nullopt;
+}
+
 }  // namespace
 
 HeaderRecord ReadHeader(std::string_view data, bool at_end, std::optional<char> delimiter) {
@@ -161,24 +182,31 @@ HeaderRecord ReadHeader(std::string_view data, bool at_end, std::optional<char> 
   return header;
 }
 
-std::vector<TimeColumn> FindTimeColumns(const HeaderRecord& header,
-                                        const std::vector<ColumnChoice>& chosen,
-                                        std::vector<std::string>& missing) {
-  std::vector<TimeColumn> columns;
-  for (std::size_t i = 0; i < header.names.size(); ++i) {
-    std::optional<Unit> unit;
-    if (chosen.empty()) {
-      unit = RecognisedUnit(header.names[i]);
-    } else {
-      for (const ColumnChoice& choice : chosen) {
-        if (choice.name == header.names[i]) unit = choice.unit;
+std::vector<Column> FindColumns(const HeaderRecord& header, const std::vector<ColumnChoice>& chosen,
+                                KindSet kinds, std::vector<std::string>& missing) {
+  std::vector<Column> columns;
+  if (kinds.Has(ColumnKind::kTime)) {
+    for (std::size_t i = 0; i < header.names.size(); ++i) {
+      std::optional<Unit> unit;
+      if (chosen.empty()) {
+        unit = RecognisedUnit(header.names[i]);
+      } else {
+        for (const ColumnChoice& choice : chosen) {
+          if (choice.name == header.names[i]) unit = choice.unit;
+        }
+      }
+      if (unit) columns.push_back({i, ColumnKind::kTime, *unit, header.names[i], header.quoted[i]});
+    }
+    for (const ColumnChoice& choice : chosen) {
+      if (std::find(header.names.begin(), header.names.end(), choice.name) == header.names.end()) {
+        missing.push_back(choice.name);
       }
     }
-    if (unit) columns.push_back({i, *unit, header.names[i], header.quoted[i]});
   }
-  for (const ColumnChoice& choice : chosen) {
-    if (std::find(header.names.begin(), header.names.end(), choice.name) == header.names.end()) {
-      missing.push_back(choice.name);
+  for (std::size_t i = 0; i < header.names.size(); ++i) {
+    const std::optional<ColumnKind> kind = RecognisedKind(header.names[i]);
+    if (kind && kinds.Has(*kind)) {
+      columns.push_back({i, *kind, Unit::kSeconds, header.names[i], header.quoted[i]});
     }
   }
   return columns;

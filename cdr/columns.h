@@ -1,11 +1,13 @@
 #pragma once
 
-// The header record of a file of time stamps, and which of its columns hold time stamps.
+// The header record of a file of call records, and which of its columns a kind decodes: time
+// stamps, IPv4 addresses, cause codes, durations.
 //
-// Example: the header `cdrRecordType,globalCallID_callId,dateTimeOrigination,duration` gives one
-// time-stamp column, dateTimeOrigination (index 2), in seconds; `start_uepoch` would be in
-// microseconds. Header names are read as RFC 4180 fields: `"dateTimeConnect"` is the same name,
-// remembered as quoted so that the added names are quoted too.
+// Example: the header `cdrRecordType,globalCallID_callId,dateTimeOrigination,duration` gives a
+// time-stamp column, dateTimeOrigination (index 2), in seconds, then a duration, duration
+// (index 3); `start_uepoch` would be a time stamp in microseconds. Header names are read as
+// RFC 4180 fields: `"dateTimeConnect"` is the same name, remembered as quoted so that the added
+// names are quoted too.
 
 #include <cstddef>
 #include <cstdint>
@@ -41,19 +43,32 @@ struct HeaderRecord {
 // Incomplete when neither a line break outside quotes nor `at_end` closes it.
 HeaderRecord ReadHeader(std::string_view data, bool at_end, std::optional<char> delimiter);
 
-struct TimeColumn {
+// The kinds of column that are decoded, each adding its own fields.
+enum class ColumnKind : unsigned char { kTime, kIpAddress, kCause, kDuration };
+inline constexpr std::size_t kColumnKinds = 4;
+
+// Which kinds to decode: a bit per kind, all by default.
+struct KindSet {
+  unsigned bits = (1U << kColumnKinds) - 1;
+  bool Has(ColumnKind kind) const { return (bits >> static_cast<unsigned>(kind) & 1U) != 0; }
+};
+
+struct Column {
   std::size_t index = 0;  // field index in the header
-  Unit unit = Unit::kSeconds;
+  ColumnKind kind = ColumnKind::kTime;
+  Unit unit = Unit::kSeconds;  // of a time stamp
   std::string name;
   bool quoted = false;
 };
 
-// The time-stamp columns in header order: the chosen ones when `chosen` is not empty (a name not
-// in the header goes to `missing`), else those recognised by name: dateTimeOrigination,
-// dateTimeConnect, dateTimeDisconnect, dateTimeStamp and names ending in _epoch in seconds,
-// names ending in _uepoch in microseconds (letter case ignored).
-std::vector<TimeColumn> FindTimeColumns(const HeaderRecord& header,
-                                        const std::vector<ColumnChoice>& chosen,
-                                        std::vector<std::string>& missing);
+// The columns to decode, the time stamps first and then the others, each in header order.
+// Time stamps are the chosen columns when `chosen` is not empty (a name not in the header goes
+// to `missing`), else those recognised by name: dateTimeOrigination, dateTimeConnect,
+// dateTimeDisconnect, dateTimeStamp and names ending in _epoch in seconds, names ending in
+// _uepoch in microseconds. The other kinds are always recognised by name: the call manager's
+// IPv4 columns (origIpAddr, destIpAddr, the media and video transport addresses), the causes
+// origCause_value and destCause_value, and duration. Letter case is ignored.
+std::vector<Column> FindColumns(const HeaderRecord& header, const std::vector<ColumnChoice>& chosen,
+                                KindSet kinds, std::vector<std::string>& missing);
 
 }  // namespace halvrenn::cdr

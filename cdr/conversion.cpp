@@ -154,14 +154,17 @@ class StreamConversion {
     }
     layout_.field_count = header.names.size();
     std::vector<std::string> missing;
-    layout_.columns = FindTimeColumns(header, options_.columns, missing);
+    layout_.columns = FindColumns(header, options_.columns, options_.decode, missing);
     if (!missing.empty()) {
       // Named by the user, so a file without it is not what was asked for: nothing is written.
       return Fail(Failure::kNoSuchColumn, missing.front());
     }
-    result_.summary.time_columns = layout_.columns.size();
+    for (const Column& column : layout_.columns) {
+      ++result_.summary.columns_of[static_cast<std::size_t>(column.kind)];
+    }
+    result_.summary.time_columns = result_.summary.columns_of[0];
     if (layout_.columns.empty()) {
-      result_.summary.warnings.emplace_back("no time-stamp column in the header: copied unchanged");
+      result_.summary.warnings.emplace_back("no column to decode in the header: copied unchanged");
     }
     return true;
   }

@@ -8,6 +8,7 @@
 //   halvrenn::cdr::FileResult result = halvrenn::cdr::ConvertFile({.input = "calls.csv"}, {});
 //   if (result.outcome != halvrenn::cdr::Outcome::kDone) ShowError(result.error);
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -26,12 +27,13 @@
 namespace halvrenn::cdr {
 
 struct Options {
-  std::vector<ColumnChoice> columns;  // empty: recognised by their names
+  KindSet decode;                     // the kinds of column decoded: all by default
+  std::vector<ColumnChoice> columns;  // time stamps; empty: recognised by their names
   std::vector<Added> added{Added::kGmt, Added::kLocal};
   TextFormat format = TextFormat::kIso;
   std::string zone;               // empty: the machine's
   std::optional<char> delimiter;  // nothing: read from the header
-  unsigned jobs = 0;              // threads; 0: one per processor
+  unsigned jobs = 0;              // threads; 0: as many as the processors left free
 };
 
 struct Progress {
@@ -44,6 +46,7 @@ using ProgressCallback = std::function<void(const Progress&)>;
 struct Summary {
   Tally tally;
   std::size_t time_columns = 0;
+  std::array<std::size_t, kColumnKinds> columns_of{};  // decoded columns by ColumnKind
   std::vector<std::string> warnings;
   std::uint64_t bytes_read = 0;
   std::uint64_t bytes_written = 0;

@@ -51,6 +51,10 @@ void LineNumbers::Append(const LineNumbers& later, std::uint64_t line_offset) {
 void Tally::Append(const Tally& later) {
   records += later.records;
   converted += later.converted;
+  for (std::size_t kind = 0; kind < converted_of.size(); ++kind) {
+    converted_of[kind] += later.converted_of[kind];
+  }
+  unknown_causes += later.unknown_causes;
   empty += later.empty;
   rejected.Append(later.rejected, line_breaks);
   malformed.Append(later.malformed, line_breaks);
@@ -78,25 +82,38 @@ RecordConverter::RecordConverter(const Layout& layout, TimeTexts& texts, bool fr
     : layout_(layout), record_index_(from_header ? 0 : 2), scanner_(layout.delimiter, *this) {
   slot_of_field_.assign(layout.field_count, -1);
   for (std::size_t slot = 0; slot < layout.columns.size(); ++slot) {
-    const TimeColumn& column = layout.columns[slot];
+    const Column& column = layout.columns[slot];
     if (column.index >= slot_of_field_.size()) slot_of_field_.resize(column.index + 1, -1);
     slot_of_field_[column.index] = static_cast<int>(slot);
-    added_.push_back(
-        std::make_unique<TimeStampColumn>(column.unit, layout.added, layout.format, texts));
+    switch (column.kind) {
+      case ColumnKind::kTime:
+        added_.push_back(
+            std::make_unique<TimeStampColumn>(column.unit, layout.added, layout.format, texts));
+        break;
+      case ColumnKind::kIpAddress:
+        added_.push_back(MakeIpAddressColumn());
+        break;
+      case ColumnKind::kCause:
+        added_.push_back(MakeCauseColumn());
+        break;
+      case ColumnKind::kDuration:
+        added_.push_back(MakeDurationColumn());
+        break;
+    }
   }
-  next_time_field_.assign(slot_of_field_.size(), SIZE_MAX);
+  next_slot_field_.assign(slot_of_field_.size(), SIZE_MAX);
   for (std::size_t field = slot_of_field_.size(); field-- > 0;) {
-    const bool is_time = slot_of_field_[field] >= 0;
+    const bool decoded = slot_of_field_[field] >= 0;
     const std::size_t after =
-        field + 1 < next_time_field_.size() ? next_time_field_[field + 1] : SIZE_MAX;
-    next_time_field_[field] = is_time ? field : after;
+        field + 1 < next_slot_field_.size() ? next_slot_field_[field + 1] : SIZE_MAX;
+    next_slot_field_[field] = decoded ? field : after;
   }
   values_.resize(layout.columns.size());
   check_quotes_ = layout.format == TextFormat::kLocale ||
                   std::strchr("0123456789+-: \"", layout.delimiter) != nullptr;
 
   for (std::size_t slot = 0; slot < added_.size(); ++slot) {
-    const TimeColumn& column = layout.columns[slot];
+    const Column& column = layout.columns[slot];
     const AddedColumn& added = *added_[slot];
     for (std::size_t field = 0; field < added.Count(); ++field) {
       const std::string name = column.name + '_' + std::string(added.Suffix(field));
@@ -123,7 +140,7 @@ std::size_t RecordConverter::NextWanted(std::size_t field) {
     type_word_.clear();
     return field;
   }
-  return field < next_time_field_.size() ? next_time_field_[field] : SIZE_MAX;
+  return field < next_slot_field_.size() ? next_slot_field_[field] : SIZE_MAX;
 }
 
 void RecordConverter::Content(const char* from, const char* to) {
@@ -164,10 +181,15 @@ void RecordConverter::AppendValues(std::string& out) {
         tally_.rejected.Add(record_line_);
         out.append(added.Count(), layout_.delimiter);
         continue;
+      case Verdict::kUnknown:
+        ++tally_.unknown_causes;
+        out.append(added.Count(), layout_.delimiter);
+        continue;
       case Verdict::kConverted:
         break;
     }
     ++tally_.converted;
+    ++tally_.converted_of[static_cast<std::size_t>(layout_.columns[slot].kind)];
     for (std::size_t field = 0; field < added.Count(); ++field) {
       out += layout_.delimiter;
       const std::size_t from = out.size();

@@ -39,10 +39,12 @@ struct LineNumbers {
 
 struct Tally {
   std::uint64_t records = 0;    // data records: not the header, the type row or blank lines
-  std::uint64_t converted = 0;  // time stamps
-  std::uint64_t empty = 0;      // 0 or an empty field: no such time
-  LineNumbers rejected;         // time stamps that are not a count in range
-  LineNumbers malformed;        // records with too few fields or an unterminated quote
+  std::uint64_t converted = 0;  // values of every kind
+  std::array<std::uint64_t, kColumnKinds> converted_of{};  // by ColumnKind
+  std::uint64_t empty = 0;           // 0 or an empty field: no such time, no address
+  LineNumbers rejected;              // values that are not a number in range
+  std::uint64_t unknown_causes = 0;  // cause numbers that Q.850 does not name
+  LineNumbers malformed;             // records with too few fields or an unterminated quote
   std::uint64_t line_breaks = 0;
 
   // Adds a later part's tally, whose line numbers counted from 1 where this one's end.
@@ -51,9 +53,9 @@ struct Tally {
 
 struct Layout {
   char delimiter = ',';
-  std::size_t field_count = 0;      // the header's
-  std::vector<TimeColumn> columns;  // in header order
-  std::vector<Added> added;         // per column, in this order
+  std::size_t field_count = 0;  // the header's
+  std::vector<Column> columns;  // the time stamps, then the others, each in header order
+  std::vector<Added> added;     // per time stamp, in this order
   TextFormat format = TextFormat::kIso;
 };
 
@@ -92,9 +94,9 @@ class RecordConverter {
   void QuoteFrom(std::string& out, std::size_t from) const;
 
   const Layout& layout_;
-  std::vector<std::unique_ptr<AddedColumn>> added_;  // one per time-stamp column, by slot
-  std::vector<int> slot_of_field_;                   // time-column slot of each header field, or -1
-  std::vector<std::size_t> next_time_field_;         // the first time-stamp field from each on
+  std::vector<std::unique_ptr<AddedColumn>> added_;  // one per decoded column, by slot
+  std::vector<int> slot_of_field_;                   // slot of each header field, or -1
+  std::vector<std::size_t> next_slot_field_;         // the first decoded field from each on
   bool check_quotes_ = false;  // whether an added text may hold the delimiter or a quote
   std::string header_fields_;  // what the header, the type row and an empty record get
   std::string type_fields_;
@@ -104,7 +106,7 @@ class RecordConverter {
   std::uint64_t record_index_;
   std::uint64_t record_line_ = 1;  // where the record being ended starts
   std::vector<IntegerValue> values_;
-  IntegerValue* value_ = nullptr;  // of the current field, when it is a time stamp
+  IntegerValue* value_ = nullptr;  // of the current field, when it is decoded
 
   // The second record may be the type row: every field a type word such as INTEGER or
   // VARCHAR(50), with as many fields as the header.

@@ -1,5 +1,7 @@
 #include "summary_text.h"
 
+#include <algorithm>
+
 namespace halvrenn::cdr {
 namespace {
 
@@ -19,9 +21,26 @@ std::string Lines(const LineNumbers& lines, const char* what) {
 
 std::string SummaryText(const Summary& summary) {
   const Tally& tally = summary.tally;
-  return std::to_string(tally.records) + " records, " + std::to_string(tally.converted) +
-         " converted, " + std::to_string(tally.empty) + " empty, " +
-         Lines(tally.rejected, "rejected") + ", " + Lines(tally.malformed, "malformed");
+  std::string converted;
+  const bool only_times = std::all_of(summary.columns_of.begin() + 1, summary.columns_of.end(),
+                                      [](std::size_t columns) { return columns == 0; });
+  if (only_times) {
+    converted = std::to_string(tally.converted);
+  } else {
+    static constexpr const char* kWords[kColumnKinds] = {"times", "addresses", "causes",
+                                                         "durations"};
+    for (std::size_t kind = 0; kind < kColumnKinds; ++kind) {
+      if (summary.columns_of[kind] == 0) continue;
+      if (!converted.empty()) converted += ", ";
+      converted += std::to_string(tally.converted_of[kind]) + " " + kWords[kind];
+    }
+  }
+  std::string text = std::to_string(tally.records) + " records, " + converted + " converted, " +
+                     std::to_string(tally.empty) + " empty, " + Lines(tally.rejected, "rejected");
+  if (summary.columns_of[static_cast<std::size_t>(ColumnKind::kCause)] > 0) {
+    text += ", " + std::to_string(tally.unknown_causes) + " unknown causes";
+  }
+  return text + ", " + Lines(tally.malformed, "malformed");
 }
 
 }  // namespace halvrenn::cdr

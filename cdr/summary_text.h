@@ -1,7 +1,10 @@
 #pragma once
 
 // A conversion's summary as the user reads it, the same in the terminal and in the window.
-// Example: "1000 records, 2950 converted, 48 empty, 2 rejected (lines 17, 940), 0 malformed".
+// Example: "1000 records, 2950 converted, 48 empty, 2 rejected (lines 17, 940), 0 malformed";
+// a file with more than time stamps counts the values of each kind: "1000 records, 2950 times,
+// 2000 addresses, 2000 causes, 1000 durations converted, 48 empty, 2 rejected (lines 17, 940),
+// 3 unknown causes, 0 malformed".
 
 #include <string>
 

@@ -1,3 +1,5 @@
+#include "cli.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -9,7 +11,6 @@
 #include <optional>
 #include <string_view>
 
-#include "cli.h"
 #include "conversion.h"
 #include "summary_text.h"
 #include "terminal.h"

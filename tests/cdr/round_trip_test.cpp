@@ -54,17 +54,22 @@ class FileMaker {
   std::string LineBreak() { return Below(3) == 0 ? "\r\n" : "\n"; }
 
   // A header with `columns` time stamps among other names, maybe a type row, then records.
-  std::string File(char delimiter, std::size_t records, std::size_t& columns) {
+  std::string File(char delimiter, std::size_t records, std::size_t& columns,
+                   std::size_t& decoded) {
     static const std::vector<std::string> kNames = {
-        "dateTimeOrigination", "dateTimeConnect",     "\"dateTimeDisconnect\"", "start_epoch",
-        "cdrRecordType",       "globalCallID_callId", "\"origIpAddr\"",         "duration"};
+        "dateTimeOrigination", "dateTimeConnect", "\"dateTimeDisconnect\"",
+        "start_epoch",         "cdrRecordType",   "globalCallID_callId",
+        "\"origIpAddr\"",      "duration",        "destCause_value"};
     std::string file = Below(5) == 0 ? "\xEF\xBB\xBF" : "";
     const std::size_t fields = 1 + Below(kNames.size());
     columns = 0;
+    decoded = 0;
     for (std::size_t i = 0; i < fields; ++i) {
       if (i > 0) file += delimiter;
       const std::string& name = kNames[Below(kNames.size())];
       columns += name.find("date") != std::string::npos || name.find("epoch") != std::string::npos;
+      decoded += name.find("Ip") != std::string::npos || name == "duration" ||
+                 name.find("Cause") != std::string::npos;
       file += name;
     }
     file += LineBreak();
@@ -106,13 +111,14 @@ TEST(CdrRoundTrip, DroppingTheAddedFieldsGivesTheInputBack) {
     options.added.clear();
     for (std::size_t i = 1 + maker.Below(4); i > 0; --i)
       options.added.push_back(kAll[maker.Below(5)]);
-    std::size_t columns = 0;
-    const std::string input = maker.File(*options.delimiter, maker.Below(30), columns);
+    std::size_t columns = 0;  // time stamps, each adding options.added
+    std::size_t decoded = 0;  // addresses, causes and durations, each adding one field
+    const std::string input = maker.File(*options.delimiter, maker.Below(30), columns, decoded);
 
     const Converted whole = Convert(input, options, SIZE_MAX);
     const std::size_t added = fuzz::FieldsOfFirstRecord(whole.text, *options.delimiter) -
                               fuzz::FieldsOfFirstRecord(input, *options.delimiter);
-    ASSERT_EQ(added, columns * options.added.size()) << "seed " << seed;
+    ASSERT_EQ(added, columns * options.added.size() + decoded) << "seed " << seed;
     ASSERT_EQ(fuzz::DropAddedFields(whole.text, *options.delimiter, added), input)
         << "seed " << seed;
     ASSERT_EQ(Convert(input, options, 1 + maker.Below(40)).text, whole.text) << "seed " << seed;
@@ -126,7 +132,7 @@ enum class Breaks { kNone, kOnce, kOften, kLongRecord };
 
 std::string HardToSplit(Breaks breaks) {
   std::string file =
-      "id,dateTimeOrigination,note,dateTimeConnect\r\nINTEGER,INTEGER,VARCHAR(9),INTEGER\r\n";
+      "duration,dateTimeOrigination,note,destCause_value\r\nINTEGER,INTEGER,VARCHAR(9),INTEGER\r\n";
   FileMaker maker(7);
   for (std::size_t record = 0; file.size() < (std::size_t{13} << 20); ++record) {
     file += std::to_string(record) + "," + std::to_string(1700000000 + record * 977) + ",";
@@ -164,7 +170,9 @@ TEST(CdrRoundTrip, ThreadsGiveTheBytesOfOneThread) {
     options.jobs = 1;
     const Converted one = Convert(input, options, SIZE_MAX);
     EXPECT_EQ(one.summary.tally.malformed.count, 1U);  // the unterminated quote at the end
+    // Two texts for the time stamp, then one for the duration and one for the cause.
     EXPECT_EQ(fuzz::DropAddedFields(one.text, ',', 4), input);
+    EXPECT_GT(one.summary.tally.unknown_causes, 0U);
     for (const unsigned jobs : {2U, 3U}) {
       options.jobs = jobs;
       const Converted many = Convert(input, options, (std::size_t{1} << 20) - jobs);
@@ -173,6 +181,8 @@ TEST(CdrRoundTrip, ThreadsGiveTheBytesOfOneThread) {
       const Tally& b = many.summary.tally;
       EXPECT_EQ(a.records, b.records);
       EXPECT_EQ(a.converted, b.converted);
+      EXPECT_EQ(a.converted_of, b.converted_of);
+      EXPECT_EQ(a.unknown_causes, b.unknown_causes);
       EXPECT_EQ(a.empty, b.empty);
       EXPECT_EQ(a.rejected.count, b.rejected.count);
       EXPECT_EQ(a.rejected.first, b.rejected.first);
