@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace halvrenn::fuzz {
 
@@ -58,6 +59,75 @@ inline RecordSplit ReadRecord(std::string_view text, std::size_t begin, char del
 
 inline std::size_t FieldsOfFirstRecord(std::string_view text, char delimiter) {
   return ReadRecord(text, 0, delimiter).fields;
+}
+
+// The names of the first record, unquoted as RFC 4180 reads them; a byte-order mark before the
+// first name is no part of it.
+inline std::vector<std::string> NamesOfFirstRecord(std::string_view text, char delimiter) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  const RecordSplit split = ReadRecord(text, 0, delimiter);
+  std::vector<std::string> names(1);
+  bool quoted = false;
+  bool field_start = true;
+  for (std::size_t i = 0; i < split.content_end; ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < split.content_end && text[i + 1] == '"') {
+        names.back() += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        names.back() += c;
+      }
+    } else if (c == delimiter) {
+      names.emplace_back();
+      field_start = true;
+      continue;
+    } else if (c == '"' && field_start) {
+      quoted = true;
+    } else {
+      names.back() += c;
+    }
+    field_start = false;
+  }
+  // A carriage return that ends a file holding only the header is no part of its last name.
+  if (split.next == text.size() && !names.back().empty() && names.back().back() == '\r') {
+    names.back().pop_back();
+  }
+  return names;
+}
+
+// How many fields the conversion adds to each record, from the header's names alone: `per_time`
+// for each time stamp, one for each address, cause and duration, of the kinds decoded (bits: 1
+// time, 2 addresses, 4 causes, 8 durations).
+inline std::size_t AddedFieldsOf(std::string_view text, char delimiter, std::size_t per_time,
+                                 unsigned kinds) {
+  const auto lower = [](std::string name) {
+    for (char& c : name) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return name;
+  };
+  const auto ends = [](const std::string& name, std::string_view end) {
+    return name.size() > end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0;
+  };
+  std::size_t added = 0;
+  for (const std::string& raw : NamesOfFirstRecord(text, delimiter)) {
+    const std::string name = lower(raw);
+    const bool time = name == "datetimeorigination" || name == "datetimeconnect" ||
+                      name == "datetimedisconnect" || name == "datetimestamp" ||
+                      ends(name, "_epoch") || ends(name, "_uepoch");
+    const bool address =
+        name == "origipaddr" || name == "destipaddr" || name == "origmediatransportaddress_ip" ||
+        name == "destmediatransportaddress_ip" || name == "origvideotransportaddress_ip" ||
+        name == "destvideotransportaddress_ip" || name == "origvideotransportaddress_ip_channel2" ||
+        name == "destvideotransportaddress_ip_channel2";
+    const bool cause = name == "origcause_value" || name == "destcause_value";
+    if (time && (kinds & 1) != 0) added += per_time;
+    if (address && (kinds & 2) != 0) ++added;
+    if (cause && (kinds & 4) != 0) ++added;
+    if (name == "duration" && (kinds & 8) != 0) ++added;
+  }
+  return added;
 }
 
 // `converted` without the last `added` fields of every record that got them; `added` < 64.
