@@ -92,7 +92,7 @@ inline std::vector<std::string> NamesOfFirstRecord(std::string_view text, char d
     field_start = false;
   }
   // A carriage return that ends a file holding only the header is no part of its last name.
-  if (split.next == text.size() && !names.back().empty() && names.back().back() == '\r') {
+  if (split.content_end == text.size() && !names.back().empty() && names.back().back() == '\r') {
     names.back().pop_back();
   }
   return names;
