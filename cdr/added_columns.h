@@ -61,6 +61,10 @@ class AddedColumn {
   virtual std::string_view Suffix(std::size_t field) const = 0;
   virtual std::size_t LongestText(std::size_t field) const = 0;
 
+  // Whether its texts may hold any character, the delimiter and quotes among them, rather than
+  // only digits and the marks + - : . and blank.
+  virtual bool FreeText() const { return false; }
+
   // kConverted for a value that gets texts; the others get empty fields.
   virtual Verdict Judge(const IntegerValue& value) const = 0;
   // Appends the text of one added field for a value judged kConverted.

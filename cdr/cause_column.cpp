@@ -111,6 +111,7 @@ class CauseColumn final : public AddedColumn {
   std::size_t Count() const override { return 1; }
   std::string_view Suffix(std::size_t /*field*/) const override { return "text"; }
   std::size_t LongestText(std::size_t /*field*/) const override { return LongestName(); }
+  bool FreeText() const override { return true; }  // "Normal, unspecified"
 
   Verdict Judge(const IntegerValue& value) const override {
     if (value.kind == IntegerValue::Kind::kNone) return Verdict::kEmpty;

@@ -109,8 +109,12 @@ RecordConverter::RecordConverter(const Layout& layout, TimeTexts& texts, bool fr
     next_slot_field_[field] = decoded ? field : after;
   }
   values_.resize(layout.columns.size());
+  // Texts of dates, offsets, addresses and durations are made of these characters alone; a
+  // locale's dates and the causes' names may hold anything.
   check_quotes_ = layout.format == TextFormat::kLocale ||
-                  std::strchr("0123456789+-: \"", layout.delimiter) != nullptr;
+                  std::strchr("0123456789+-:. \"", layout.delimiter) != nullptr ||
+                  std::any_of(added_.begin(), added_.end(),
+                              [](const auto& added) { return added->FreeText(); });
 
   for (std::size_t slot = 0; slot < added_.size(); ++slot) {
     const Column& column = layout.columns[slot];

@@ -41,7 +41,7 @@ const std::vector<DecodedCase> kCases = {
     {"origCause_value", "0", Expect::kText, "No error"},
     {"destCause_value", "16", Expect::kText, "Normal call clearing"},
     {"destCause_value", "17", Expect::kText, "User busy"},
-    {"destCause_value", "127", Expect::kText, "Interworking, unspecified"},
+    {"destCause_value", "127", Expect::kText, "\"Interworking, unspecified\""},
     {"destCause_value", "12", Expect::kUnknown, ""},
     {"destCause_value", "393216", Expect::kUnknown, ""},
     {"destCause_value", "", Expect::kEmpty, ""},
@@ -110,6 +110,12 @@ TEST(CdrDecoded, NamesTypesOrderAndSummary) {
   EXPECT_EQ(SummaryText(converted.summary),
             "2 records, 1 times, 1 causes, 2 durations converted, 1 empty, 0 rejected, 1 unknown "
             "causes, 0 malformed");
+
+  // A delimiter that a text holds quotes it.
+  options.delimiter = '.';
+  EXPECT_EQ(Convert("origIpAddr\n16777343\n", options).text,
+            "origIpAddr.origIpAddr_ip\n16777343.\"127.0.0.1\"\n");
+  options.delimiter.reset();
 
   // --decode: only the kinds asked for.
   options.decode.bits = 1U << static_cast<unsigned>(ColumnKind::kTime);
