@@ -4,8 +4,10 @@
 # dateTimeOrigination, dateTimeConnect and dateTimeDisconnect (a tenth of the calls never
 # connected: 0), calls spread over 2026-03-01 to 2026-03-15, across New York's change to daylight
 # saving. Each tool adds Greenwich and local (America/New_York) texts for the three columns:
-#   halvrenn-cdr (defaults: gmt,local; one run with --jobs 1 as well), mawk and gawk (strftime),
-#   Python's csv module, and mawk only splitting and re-joining every record, converting nothing.
+#   halvrenn-cdr --decode time, mawk and gawk (strftime), Python's csv module;
+# and, decoding every kind (the time stamps, the eight IPv4 columns, the two causes and the
+# duration): halvrenn-cdr with its defaults (and --jobs 1) and mawk; and mawk only splitting and
+# re-joining every record, converting nothing.
 # Medians of RUNS runs (5 by default), ratios against halvrenn-cdr, then a check that every tool
 # wrote the same converted columns, and halvrenn-cdr's peak resident memory.
 #
@@ -86,6 +88,26 @@ function texts(v) { return v > 0 ? strftime("%Y-%m-%d %H:%M:%S", v, 1) "," strft
 NR == 1 { print $0 ",dateTimeOrigination_gmt,dateTimeOrigination_local,dateTimeConnect_gmt,dateTimeConnect_local,dateTimeDisconnect_gmt,dateTimeDisconnect_local\r"; next }
 NR == 2 { print $0 ",VARCHAR(19),VARCHAR(19),VARCHAR(19),VARCHAR(19),VARCHAR(19),VARCHAR(19)\r"; next }
 { print $0 "," texts($o) "," texts($c) "," texts($d) "\r" }'
+# mawk decoding as halvrenn-cdr does by default: the time stamps first, then every address,
+# cause and duration in header order (the causes of the file are among the names it knows).
+awk_decoding='
+function texts(v) { return v > 0 ? strftime("%Y-%m-%d %H:%M:%S", v, 1) "," strftime("%Y-%m-%d %H:%M:%S", v) : "," }
+function ip(v) { if (v == "" || v == 0) return ""; if (v < 0) v += 4294967296
+  return (v % 256) "." (int(v / 256) % 256) "." (int(v / 65536) % 256) "." int(v / 16777216) }
+function hms(v) { return v == "" ? "" : sprintf("%d:%02d:%02d", int(v / 3600), int(v / 60) % 60, v % 60) }
+BEGIN { split("0|No error|16|Normal call clearing|17|User busy|18|No user responding|21|Call rejected|41|Temporary failure", pairs, "|")
+  for (i = 1; i < 12; i += 2) cause[pairs[i]] = pairs[i + 1] }
+NR == 1 { names = ""; types = ""
+  for (i = 1; i <= NF; i++) {
+    n = $i; gsub(/"/, "", n)
+    if (n ~ /^(origIpAddr|destIpAddr|(orig|dest)(Media|Video)TransportAddress_IP(_Channel2)?)$/) { kind[++k] = "ip"; at[k] = i; names = names "," n "_ip"; types = types ",VARCHAR(15)" }
+    else if (n ~ /^(orig|dest)Cause_value$/) { kind[++k] = "cause"; at[k] = i; names = names "," n "_text"; types = types ",VARCHAR(86)" }
+    else if (n == "duration") { kind[++k] = "hms"; at[k] = i; names = names "," n "_hms"; types = types ",VARCHAR(13)" } }
+  print $0 ",dateTimeOrigination_gmt,dateTimeOrigination_local,dateTimeConnect_gmt,dateTimeConnect_local,dateTimeDisconnect_gmt,dateTimeDisconnect_local" names "\r"; next }
+NR == 2 { print $0 ",VARCHAR(19),VARCHAR(19),VARCHAR(19),VARCHAR(19),VARCHAR(19),VARCHAR(19)" types "\r"; next }
+{ line = $0 "," texts($o) "," texts($c) "," texts($d)
+  for (j = 1; j <= k; j++) { v = $(at[j]); line = line "," (kind[j] == "ip" ? ip(v) : kind[j] == "cause" ? cause[v] : hms(v)) }
+  print line "\r" }'
 python_conversion='
 import csv, sys, time
 o, c, d = (int(x) - 1 for x in sys.argv[1:4])
@@ -103,11 +125,14 @@ for row in reader:
     writer.writerow(row + texts(row[o]) + texts(row[c]) + texts(row[d]))
 '
 
-tools=("halvrenn-cdr" "halvrenn-cdr --jobs 1" "mawk strftime" "gawk strftime" "python3 csv" "mawk split+join")
+tools=("halvrenn-cdr --decode time" "mawk strftime" "gawk strftime" "python3 csv"
+       "halvrenn-cdr" "halvrenn-cdr --jobs 1" "mawk decoding every kind" "mawk split+join")
 run_tool() {
   case $1 in
+    "halvrenn-cdr --decode time") "$program" -q --decode time < "$input" > "$work/out.halvrenn_time" ;;
     "halvrenn-cdr") "$program" -q < "$input" > "$work/out.halvrenn" ;;
     "halvrenn-cdr --jobs 1") "$program" -q --jobs 1 < "$input" > "$work/out.halvrenn1" ;;
+    "mawk decoding every kind") mawk -F, -v OFS=, -v RS='\r\n' -v o="$origination" -v c="$connect" -v d="$disconnect" "$awk_decoding" < "$input" > "$work/out.mawk_all" ;;
     "mawk strftime") mawk -F, -v OFS=, -v RS='\r\n' -v o="$origination" -v c="$connect" -v d="$disconnect" "$awk_conversion" < "$input" > "$work/out.mawk" ;;
     "gawk strftime") gawk -F, -v OFS=, -v RS='\r\n' -v o="$origination" -v c="$connect" -v d="$disconnect" "$awk_conversion" < "$input" > "$work/out.gawk" ;;
     "python3 csv") python3 -c "$python_conversion" "$origination" "$connect" "$disconnect" < "$input" > "$work/out.python" ;;
@@ -117,6 +142,8 @@ run_tool() {
 
 output_of() {
   case $1 in
+    "halvrenn-cdr --decode time") echo halvrenn_time ;;
+    "mawk decoding every kind") echo mawk_all ;;
     "halvrenn-cdr") echo halvrenn ;;
     "halvrenn-cdr --jobs 1") echo halvrenn1 ;;
     "mawk strftime") echo mawk ;;
@@ -144,24 +171,45 @@ for tool in "${tools[@]}"; do
     mawk '{ t[NR] = $1 } END { print (NR % 2) ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2 }')
 done
 
-base=${median[halvrenn-cdr]}
-printf '\n| Tool (%s records, median of %s runs) | Seconds | MB/s | Times halvrenn-cdr |\n|---|---:|---:|---:|\n' "$records" "$runs"
+# The time-only tools against halvrenn-cdr --decode time, those decoding every kind against
+# halvrenn-cdr with its defaults, splitting alone against both.
+base_of() {
+  case $1 in
+    "halvrenn-cdr --decode time" | "mawk strftime" | "gawk strftime" | "python3 csv") echo "halvrenn-cdr --decode time" ;;
+    *) echo "halvrenn-cdr" ;;
+  esac
+}
+printf '\n| Tool (%s records, median of %s runs) | Seconds | MB/s | Times halvrenn-cdr doing the same |\n|---|---:|---:|---:|\n' "$records" "$runs"
 for tool in "${tools[@]}"; do
   t=${median[$tool]}
+  base=${median[$(base_of "$tool")]}
   mawk -v tool="$tool" -v t="$t" -v bytes="$bytes" -v base="$base" \
     'BEGIN { printf "| %s | %.2f | %.0f | %.1f |\n", tool, t, bytes / t / 1e6, t / base }'
 done
+mawk -v a="${median[mawk split+join]}" -v b="${median[halvrenn-cdr --decode time]}" -v c="${median[halvrenn-cdr]}" \
+  'BEGIN { printf "mawk only splitting and joining: %.1fx halvrenn-cdr --decode time, %.1fx halvrenn-cdr decoding every kind\n", a / b, a / c }'
 
-# The converted columns: the last six fields of every data record, the same from every tool.
-converted() { tail -n +3 "$1" | tr -d '\r' | mawk -F, '{ print $(NF-5), $(NF-4), $(NF-3), $(NF-2), $(NF-1), $NF }' | md5sum; }
-reference=$(converted "$work/out.halvrenn")
-for output in out.halvrenn1 out.mawk out.gawk out.python; do
-  if [ "$(converted "$work/$output")" != "$reference" ]; then
+# The converted columns: the last fields of every data record (six texts of time stamps, and
+# eleven decoded values more for every kind), the same from every tool doing the same.
+converted() {
+  tail -n +3 "$1" | tr -d '\r' |
+    mawk -F, -v n="$2" '{ line = ""; for (i = NF - n + 1; i <= NF; i++) line = line "," $i; print line }' | md5sum
+}
+reference=$(converted "$work/out.halvrenn_time" 6)
+for output in out.mawk out.gawk out.python; do
+  if [ "$(converted "$work/$output" 6)" != "$reference" ]; then
     echo "DIFFERENT converted columns: $output" >&2
     exit 1
   fi
 done
-echo "Converted columns identical across halvrenn-cdr, mawk, gawk and python3."
+reference=$(converted "$work/out.halvrenn" 17)
+for output in out.halvrenn1 out.mawk_all; do
+  if [ "$(converted "$work/$output" 17)" != "$reference" ]; then
+    echo "DIFFERENT converted columns: $output" >&2
+    exit 1
+  fi
+done
+echo "Converted columns identical across halvrenn-cdr, mawk, gawk and python3, time stamps alone and every kind."
 
 if [ -x /usr/bin/time ]; then
   rss=$(/usr/bin/time -f %M "$program" -q < "$input" 2>&1 > /dev/null)
