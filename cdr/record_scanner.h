@@ -30,6 +30,7 @@
 // EndRecord{fields 2, line 1, "\r\n"}, Pass("\r\n").
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -107,7 +108,7 @@ class RecordScanner {
 
   char delimiter_;
   Consumer& consumer_;
-  bool stops_[256] = {};  // bytes that end an unquoted run: the delimiter, CR, LF
+  std::array<bool, 256> stops_{};  // bytes that end an unquoted run: the delimiter, CR, LF
   State state_ = State::kFieldStart;
   bool started_ = false;
   bool pending_cr_ = false;
