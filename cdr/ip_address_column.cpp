@@ -30,10 +30,16 @@ class IpAddressColumn final : public AddedColumn {
     // A negative value is its two's complement in 32 bits: 2^32 less its magnitude.
     const std::uint64_t bits =
         value.negative ? (kLargestUnsigned + 1 - value.number) : value.number;
+    char text[15];  // 255.255.255.255
+    std::size_t length = 0;
     for (int octet = 0; octet < 4; ++octet) {
-      if (octet > 0) out += '.';
-      out += std::to_string(bits >> (8 * octet) & 0xFF);
+      if (octet > 0) text[length++] = '.';
+      const auto byte = static_cast<unsigned>(bits >> (8 * octet) & 0xFF);
+      if (byte >= 100) text[length++] = static_cast<char>('0' + byte / 100);
+      if (byte >= 10) text[length++] = static_cast<char>('0' + byte / 10 % 10);
+      text[length++] = static_cast<char>('0' + byte % 10);
     }
+    out.append(text, length);
   }
 };
 

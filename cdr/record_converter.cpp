@@ -111,10 +111,10 @@ RecordConverter::RecordConverter(const Layout& layout, TimeTexts& texts, bool fr
   values_.resize(layout.columns.size());
   // Texts of dates, offsets, addresses and durations are made of these characters alone; a
   // locale's dates and the causes' names may hold anything.
-  check_quotes_ = layout.format == TextFormat::kLocale ||
-                  std::strchr("0123456789+-:. \"", layout.delimiter) != nullptr ||
-                  std::any_of(added_.begin(), added_.end(),
-                              [](const auto& added) { return added->FreeText(); });
+  const bool plain_may_need_quotes = layout.format == TextFormat::kLocale ||
+                                     std::strchr("0123456789+-:. \"", layout.delimiter) != nullptr;
+  for (const auto& added : added_)
+    check_quotes_.push_back(plain_may_need_quotes || added->FreeText());
 
   for (std::size_t slot = 0; slot < added_.size(); ++slot) {
     const Column& column = layout.columns[slot];
@@ -198,7 +198,7 @@ void RecordConverter::AppendValues(std::string& out) {
       out += layout_.delimiter;
       const std::size_t from = out.size();
       added.AppendText(out, field, value);
-      if (check_quotes_) QuoteFrom(out, from);
+      if (check_quotes_[slot]) QuoteFrom(out, from);
     }
   }
 }

@@ -97,8 +97,8 @@ class RecordConverter {
   std::vector<std::unique_ptr<AddedColumn>> added_;  // one per decoded column, by slot
   std::vector<int> slot_of_field_;                   // slot of each header field, or -1
   std::vector<std::size_t> next_slot_field_;         // the first decoded field from each on
-  bool check_quotes_ = false;  // whether an added text may hold the delimiter or a quote
-  std::string header_fields_;  // what the header, the type row and an empty record get
+  std::vector<bool> check_quotes_;  // by slot: whether its texts may hold the delimiter or a quote
+  std::string header_fields_;       // what the header, the type row and an empty record get
   std::string type_fields_;
   std::string empty_fields_;
 
