@@ -61,10 +61,10 @@ inline std::size_t FieldsOfFirstRecord(std::string_view text, char delimiter) {
   return ReadRecord(text, 0, delimiter).fields;
 }
 
-// The names of the first record, unquoted as RFC 4180 reads them; a byte-order mark before the
-// first name is no part of it.
+// The names of the first record, unquoted as RFC 4180 reads them. A byte-order mark is no part
+// of the first name, which it keeps from opening a quoted field: such a name is unquoted only
+// where a quote both starts and ends it.
 inline std::vector<std::string> NamesOfFirstRecord(std::string_view text, char delimiter) {
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   const RecordSplit split = ReadRecord(text, 0, delimiter);
   std::vector<std::string> names(1);
   bool quoted = false;
@@ -90,6 +90,18 @@ inline std::vector<std::string> NamesOfFirstRecord(std::string_view text, char d
       names.back() += c;
     }
     field_start = false;
+  }
+  std::string& first = names.front();
+  if (first.starts_with("\xEF\xBB\xBF")) {
+    first.erase(0, 3);
+    if (first.size() >= 2 && first.front() == '"' && first.back() == '"') {
+      std::string unquoted;
+      for (std::size_t i = 1; i + 1 < first.size(); ++i) {
+        unquoted += first[i];
+        if (first[i] == '"' && first[i + 1] == '"') ++i;
+      }
+      first = unquoted;
+    }
   }
   // A carriage return that ends a file holding only the header is no part of its last name.
   if (split.content_end == text.size() && !names.back().empty() && names.back().back() == '\r') {
