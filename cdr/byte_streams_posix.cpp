@@ -18,6 +18,7 @@
 #include <fstream>
 
 #include "byte_streams.h"
+#include "uncommitted_files.h"
 
 namespace halvrenn::cdr {
 namespace {
@@ -91,25 +92,7 @@ class DescriptorSink final : public ByteSink {
   int code_ = 0;
 };
 
-// The temporary files not yet committed, for a signal handler to remove: a fixed table of
-// paths that the handler only reads. A path is entered once it is complete and left only after
-// its file is renamed or removed, so the handler never frees or misses one. Beyond the table's
-// size (more files at once than any run converts) a file is simply not entered.
-std::array<std::atomic<const char*>, 64> uncommitted{};
-
-void Enter(const char* path) {
-  for (std::atomic<const char*>& slot : uncommitted) {
-    const char* empty = nullptr;
-    if (slot.compare_exchange_strong(empty, path)) return;
-  }
-}
-
-void Leave(const char* path) {
-  for (std::atomic<const char*>& slot : uncommitted) {
-    const char* entered = path;
-    if (slot.compare_exchange_strong(entered, nullptr)) return;
-  }
-}
+UncommittedFiles<char> uncommitted;
 
 // The process's umask, read without changing it where /proc tells it (umask() sets it to read
 // it, which another thread creating a file at that moment would see).
@@ -134,7 +117,7 @@ class PosixTemporaryFile final : public TemporaryFile {
       : descriptor_(descriptor),
         temporary_(std::move(temporary)),
         destination_(std::move(destination)) {
-    Enter(temporary_.c_str());
+    uncommitted.Enter(temporary_.c_str());
   }
   PosixTemporaryFile(const PosixTemporaryFile&) = delete;
   PosixTemporaryFile& operator=(const PosixTemporaryFile&) = delete;
@@ -163,7 +146,7 @@ class PosixTemporaryFile final : public TemporaryFile {
       unlink(temporary_.c_str());
     }
     committed_ = true;
-    Leave(temporary_.c_str());
+    uncommitted.Leave(temporary_.c_str());
     FlushFolder();
     return true;
   }
@@ -181,7 +164,7 @@ class PosixTemporaryFile final : public TemporaryFile {
     descriptor_ = -1;
     if (!committed_) {
       unlink(temporary_.c_str());
-      Leave(temporary_.c_str());
+      uncommitted.Leave(temporary_.c_str());
     }
     committed_ = true;  // removed once
   }
@@ -255,9 +238,7 @@ std::unique_ptr<TemporaryFile> CreateTemporaryFile(std::string_view destination,
 }
 
 void RemoveTemporaryFilesNow() noexcept {
-  for (std::atomic<const char*>& slot : uncommitted) {
-    if (const char* path = slot.load()) unlink(path);
-  }
+  uncommitted.ForEach([](const char* path) { unlink(path); });
 }
 
 std::optional<std::string> FileIdentityOf(std::string_view path) {

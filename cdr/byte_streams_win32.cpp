@@ -11,6 +11,7 @@
 
 #include "byte_streams.h"
 #include "long_paths_win32.h"
+#include "uncommitted_files.h"
 #include "utf16_text.h"
 
 namespace halvrenn::cdr {
@@ -95,30 +96,13 @@ class HandleSink final : public ByteSink {
   DWORD code_ = 0;
 };
 
-// The temporary files not yet committed, for a console control handler to remove: a fixed table
-// of paths that the handler only reads. A path is entered once its file exists and left only
-// after the file is renamed or removed. Beyond the table's size a file is simply not entered.
-std::array<std::atomic<const wchar_t*>, 64> uncommitted{};
-
-void Enter(const wchar_t* path) {
-  for (std::atomic<const wchar_t*>& slot : uncommitted) {
-    const wchar_t* empty = nullptr;
-    if (slot.compare_exchange_strong(empty, path)) return;
-  }
-}
-
-void Leave(const wchar_t* path) {
-  for (std::atomic<const wchar_t*>& slot : uncommitted) {
-    const wchar_t* entered = path;
-    if (slot.compare_exchange_strong(entered, nullptr)) return;
-  }
-}
+UncommittedFiles<wchar_t> uncommitted;
 
 class WindowsTemporaryFile final : public TemporaryFile {
  public:
   WindowsTemporaryFile(HANDLE handle, std::wstring temporary, std::wstring destination)
       : handle_(handle), temporary_(std::move(temporary)), destination_(std::move(destination)) {
-    Enter(temporary_.c_str());
+    uncommitted.Enter(temporary_.c_str());
   }
   WindowsTemporaryFile(const WindowsTemporaryFile&) = delete;
   WindowsTemporaryFile& operator=(const WindowsTemporaryFile&) = delete;
@@ -137,7 +121,7 @@ class WindowsTemporaryFile final : public TemporaryFile {
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
     if (!MoveFileExW(temporary_.c_str(), destination_.c_str(), flags)) return Fail(GetLastError());
     committed_ = true;
-    Leave(temporary_.c_str());
+    uncommitted.Leave(temporary_.c_str());
     return true;
   }
 
@@ -154,7 +138,7 @@ class WindowsTemporaryFile final : public TemporaryFile {
     handle_ = INVALID_HANDLE_VALUE;
     if (!committed_) {
       DeleteFileW(temporary_.c_str());
-      Leave(temporary_.c_str());
+      uncommitted.Leave(temporary_.c_str());
     }
     committed_ = true;
   }
@@ -207,9 +191,7 @@ std::unique_ptr<TemporaryFile> CreateTemporaryFile(std::string_view destination,
 
 void RemoveTemporaryFilesNow() noexcept {
   // Marked for deletion now; gone when the process ends and its handle closes.
-  for (std::atomic<const wchar_t*>& slot : uncommitted) {
-    if (const wchar_t* path = slot.load()) DeleteFileW(path);
-  }
+  uncommitted.ForEach([](const wchar_t* path) { DeleteFileW(path); });
 }
 
 std::optional<std::string> FileIdentityOf(std::string_view path) {
