@@ -4,7 +4,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,7 +96,7 @@ UncommittedFiles<char> uncommitted;
 // The process's umask, read without changing it where /proc tells it (umask() sets it to read
 // it, which another thread creating a file at that moment would see).
 mode_t ProcessUmask() {
-  static const mode_t mask = [] {
+  static const mode_t kMask = [] {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);) {
       if (line.starts_with("Umask:")) {
@@ -108,7 +107,7 @@ mode_t ProcessUmask() {
     umask(read);
     return read;
   }();
-  return mask;
+  return kMask;
 }
 
 class PosixTemporaryFile final : public TemporaryFile {

@@ -466,18 +466,19 @@ FileResult Converter::ConvertFile(const FileRequest& request, const ProgressCall
 std::string FailureText(Failure failure, std::string_view path, std::string_view detail) {
   // By the order of Failure; the detail follows where the text ends in ": ", and a column's name
   // stands between the parts of its text.
-  static constexpr const char* kTexts[] = {"",
-                                           "cannot open: ",
-                                           "cannot read: ",
-                                           "no column named \"",
-                                           "already exists",
-                                           "already written from another input of this run",
-                                           "cannot create: ",
-                                           "cannot write: ",
-                                           "cannot write: ",
-                                           "cancelled"};
+  static constexpr std::array<const char*, 10> kTexts = {
+      "",
+      "cannot open: ",
+      "cannot read: ",
+      "no column named \"",
+      "already exists",
+      "already written from another input of this run",
+      "cannot create: ",
+      "cannot write: ",
+      "cannot write: ",
+      "cancelled"};
   std::string text = path.empty() ? std::string() : std::string(path) + ": ";
-  text += kTexts[static_cast<unsigned>(failure)];
+  text += kTexts[static_cast<std::size_t>(failure)];
   if (text.ends_with(": ") || text.ends_with('"')) text += detail;
   if (failure == Failure::kNoSuchColumn) text += "\" in the header";
   return text;

@@ -2,6 +2,7 @@
 // integer with the first octet in the lowest byte, written signed (-2147483648 to 2147483647)
 // or unsigned (up to 4294967295). 0 and an empty field mean no address.
 
+#include <array>
 #include <string>
 
 #include "added_columns.h"
@@ -30,7 +31,7 @@ class IpAddressColumn final : public AddedColumn {
     // A negative value is its two's complement in 32 bits: 2^32 less its magnitude.
     const std::uint64_t bits =
         value.negative ? (kLargestUnsigned + 1 - value.number) : value.number;
-    char text[15];  // 255.255.255.255
+    std::array<char, 15> text{};  // 255.255.255.255
     std::size_t length = 0;
     for (int octet = 0; octet < 4; ++octet) {
       if (octet > 0) text[length++] = '.';
@@ -39,7 +40,7 @@ class IpAddressColumn final : public AddedColumn {
       if (byte >= 10) text[length++] = static_cast<char>('0' + byte / 10 % 10);
       text[length++] = static_cast<char>('0' + byte % 10);
     }
-    out.append(text, length);
+    out.append(text.data(), length);
   }
 };
 

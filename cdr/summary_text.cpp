@@ -1,6 +1,7 @@
 #include "summary_text.h"
 
 #include <algorithm>
+#include <array>
 
 namespace halvrenn::cdr {
 namespace {
@@ -27,8 +28,8 @@ std::string SummaryText(const Summary& summary) {
   if (only_times) {
     converted = std::to_string(tally.converted);
   } else {
-    static constexpr const char* kWords[kColumnKinds] = {"times", "addresses", "causes",
-                                                         "durations"};
+    static constexpr std::array<const char*, kColumnKinds> kWords = {"times", "addresses", "causes",
+                                                                     "durations"};
     for (std::size_t kind = 0; kind < kColumnKinds; ++kind) {
       if (summary.columns_of[kind] == 0) continue;
       if (!converted.empty()) converted += ", ";

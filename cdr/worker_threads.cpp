@@ -5,11 +5,12 @@
 
 namespace halvrenn::cdr {
 
-WorkerThreads::WorkerThreads(unsigned wanted) : threads_(new std::thread[wanted]) {
-  for (; count_ < wanted; ++count_) {
+WorkerThreads::WorkerThreads(unsigned wanted) {
+  threads_.reserve(wanted);
+  for (unsigned i = 0; i < wanted; ++i) {
     try {
-      threads_[count_] = StartComputingThread(
-          [](void* workers) { static_cast<WorkerThreads*>(workers)->Loop(); }, this);
+      threads_.push_back(StartComputingThread(
+          [](void* workers) { static_cast<WorkerThreads*>(workers)->Loop(); }, this));
     } catch (const std::system_error&) {
       break;  // no more threads to be had: the ones started do the work
     }
@@ -22,7 +23,7 @@ WorkerThreads::~WorkerThreads() {
   tasks_.clear();
   monitor_.NotifyAll();
   monitor_.Unlock();
-  for (std::size_t i = 0; i < count_; ++i) threads_[i].join();
+  for (std::thread& thread : threads_) thread.join();
 }
 
 void WorkerThreads::Run(void (*task)(void*), void* argument) {

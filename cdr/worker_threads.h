@@ -12,8 +12,8 @@
 //   workers.Run(&ConvertBlock, &block);  // ConvertBlock(void*) sets block.done at its end
 //   workers.WaitUntil([](void* b) { return static_cast<Block*>(b)->done.load(); }, &block);
 
+#include <array>
 #include <cstddef>
-#include <memory>
 #include <thread>
 #include <vector>
 
@@ -36,7 +36,7 @@ class Monitor {
   void NotifyAll();
 
  private:
-  alignas(16) unsigned char storage_[128];  // the platform's lock and condition
+  alignas(16) std::array<unsigned char, 128> storage_{};  // the platform's lock and condition
 };
 
 class WorkerThreads {
@@ -47,7 +47,7 @@ class WorkerThreads {
   WorkerThreads(const WorkerThreads&) = delete;
   WorkerThreads& operator=(const WorkerThreads&) = delete;
 
-  std::size_t Count() const { return count_; }
+  std::size_t Count() const { return threads_.size(); }
   // Plain functions and pointers rather than std::function: the window's program is small.
   void Run(void (*task)(void*), void* argument);
   // Returns once `done(argument)` holds; it is asked again whenever a task ends. A task must make
@@ -64,8 +64,7 @@ class WorkerThreads {
   Monitor monitor_;
   std::vector<Task> tasks_;  // in order; a few at most, taken from the front
   bool stopping_ = false;
-  std::unique_ptr<std::thread[]> threads_;
-  std::size_t count_ = 0;  // threads started
+  std::vector<std::thread> threads_;
 };
 
 // The processors this process may use and that other work leaves free now: those it is allowed

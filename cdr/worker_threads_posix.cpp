@@ -2,9 +2,11 @@
 
 #include <pthread.h>
 #include <sched.h>
-#include <signal.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <new>
@@ -28,17 +30,19 @@ LockAndCondition& Sync(unsigned char* storage) {
 }  // namespace
 
 Monitor::Monitor() {
-  static_assert(sizeof(LockAndCondition) <= sizeof storage_);
-  new (storage_) LockAndCondition;
+  static_assert(sizeof(LockAndCondition) <= sizeof(storage_));
+  new (storage_.data()) LockAndCondition;
 }
 Monitor::~Monitor() {
-  pthread_cond_destroy(&Sync(storage_).condition);
-  pthread_mutex_destroy(&Sync(storage_).mutex);
+  pthread_cond_destroy(&Sync(storage_.data()).condition);
+  pthread_mutex_destroy(&Sync(storage_.data()).mutex);
 }
-void Monitor::Lock() { pthread_mutex_lock(&Sync(storage_).mutex); }
-void Monitor::Unlock() { pthread_mutex_unlock(&Sync(storage_).mutex); }
-void Monitor::Wait() { pthread_cond_wait(&Sync(storage_).condition, &Sync(storage_).mutex); }
-void Monitor::NotifyAll() { pthread_cond_broadcast(&Sync(storage_).condition); }
+void Monitor::Lock() { pthread_mutex_lock(&Sync(storage_.data()).mutex); }
+void Monitor::Unlock() { pthread_mutex_unlock(&Sync(storage_.data()).mutex); }
+void Monitor::Wait() {
+  pthread_cond_wait(&Sync(storage_.data()).condition, &Sync(storage_.data()).mutex);
+}
+void Monitor::NotifyAll() { pthread_cond_broadcast(&Sync(storage_.data()).condition); }
 
 unsigned FreeProcessors() {
   cpu_set_t allowed;
@@ -53,9 +57,9 @@ unsigned FreeProcessors() {
   if (quota_file >> quota >> period && quota != "max" && period > 0) {
     processors = std::min(processors, std::stod(quota) / period);
   }
-  double load[1] = {0};
-  if (getloadavg(load, 1) == 1) processors -= load[0];
-  return processors >= 1.5 ? static_cast<unsigned>(processors + 0.5) : 1;
+  std::array<double, 1> load{};
+  if (getloadavg(load.data(), 1) == 1) processors -= load[0];
+  return processors >= 1.5 ? static_cast<unsigned>(std::lround(processors)) : 1;
 }
 
 std::thread StartComputingThread(void (*work)(void*), void* argument) {

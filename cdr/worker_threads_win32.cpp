@@ -24,16 +24,17 @@ LockAndCondition& Sync(unsigned char* storage) {
 }  // namespace
 
 Monitor::Monitor() {
-  static_assert(sizeof(LockAndCondition) <= sizeof storage_);
-  new (storage_) LockAndCondition;
+  static_assert(sizeof(LockAndCondition) <= sizeof(storage_));
+  new (storage_.data()) LockAndCondition;
 }
 Monitor::~Monitor() = default;  // neither needs releasing
-void Monitor::Lock() { AcquireSRWLockExclusive(&Sync(storage_).lock); }
-void Monitor::Unlock() { ReleaseSRWLockExclusive(&Sync(storage_).lock); }
+void Monitor::Lock() { AcquireSRWLockExclusive(&Sync(storage_.data()).lock); }
+void Monitor::Unlock() { ReleaseSRWLockExclusive(&Sync(storage_.data()).lock); }
 void Monitor::Wait() {
-  SleepConditionVariableSRW(&Sync(storage_).condition, &Sync(storage_).lock, INFINITE, 0);
+  SleepConditionVariableSRW(&Sync(storage_.data()).condition, &Sync(storage_.data()).lock, INFINITE,
+                            0);
 }
-void Monitor::NotifyAll() { WakeAllConditionVariable(&Sync(storage_).condition); }
+void Monitor::NotifyAll() { WakeAllConditionVariable(&Sync(storage_.data()).condition); }
 
 // Windows tells no load average: every processor of the process's group counts as free.
 unsigned FreeProcessors() { return std::max(1U, std::thread::hardware_concurrency()); }

@@ -19,6 +19,7 @@
 #include <absl/time/time.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
@@ -40,7 +41,7 @@ constexpr const char* kLocaltimePath = "/etc/localtime";
 // A zone whose file cctz has read.
 class FileZone final : public ZoneRules {
  public:
-  explicit FileZone(absl::TimeZone zone) : zone_(std::move(zone)) {}
+  explicit FileZone(absl::TimeZone zone) : zone_(zone) {}
 
   ZoneInterval IntervalAt(std::int64_t instant) const override {
     const absl::Time at = absl::FromUnixSeconds(instant);
@@ -114,9 +115,9 @@ std::unique_ptr<ZoneRules> LoadFileZone(const std::string& name) {
 // resolves to, spelled anew ("/./etc/localtime") each time that file is seen changed; nothing
 // when there is no file (the C library then keeps Greenwich).
 std::optional<std::string> LocaltimeName() {
-  char resolved[PATH_MAX];
+  std::array<char, PATH_MAX> resolved{};
   const std::string path =
-      realpath(kLocaltimePath, resolved) != nullptr ? resolved : kLocaltimePath;
+      realpath(kLocaltimePath, resolved.data()) != nullptr ? resolved.data() : kLocaltimePath;
   struct stat status {};
   if (stat(path.c_str(), &status) != 0) return std::nullopt;
   struct Seen {
