@@ -4,22 +4,9 @@
 #include <utility>
 
 #include "byte_streams.h"
-#include "summary_text.h"
 
 namespace halvrenn {
 namespace {
-
-// A folder's own files, sorted. Hidden files and the outputs of an earlier conversion are left
-// out: converting calls.converted.csv again would add its columns twice.
-std::vector<std::string> FilesInFolder(const std::string& folder) {
-  std::vector<std::string> files = cdr::RegularFilesIn(folder);
-  std::erase_if(files, [](const std::string& file) {
-    const std::string name = cdr::FileNameOf(file);
-    return name.starts_with('.') || cdr::IsOutputName(name);
-  });
-  std::sort(files.begin(), files.end());
-  return files;
-}
 
 bool OutputExists(const std::string& input) {
   return cdr::PathExists(cdr::OutputPathFor(input, std::nullopt));
@@ -27,17 +14,19 @@ bool OutputExists(const std::string& input) {
 
 }  // namespace
 
-std::vector<std::string> FilesOfDrop(const std::vector<std::string>& dropped) {
-  std::vector<std::string> files;
-  for (const std::string& path : dropped) {
-    if (cdr::IsFolder(path)) {
-      const std::vector<std::string> inside = FilesInFolder(path);
-      files.insert(files.end(), inside.begin(), inside.end());
-    } else {
-      files.push_back(path);
+DropFiles FilesOfDrop(const std::vector<std::string>& dropped) {
+  DropFiles drop;
+  for (const std::string& given : dropped) {
+    std::string path = cdr::AbsolutePath(given);
+    if (!cdr::IsFolder(path)) {
+      drop.files.push_back(std::move(path));
+      continue;
     }
+    cdr::FolderFiles inside = cdr::FilesOfFolder(path);
+    std::move(inside.files.begin(), inside.files.end(), std::back_inserter(drop.files));
+    std::move(inside.skipped.begin(), inside.skipped.end(), std::back_inserter(drop.skipped));
   }
-  return files;
+  return drop;
 }
 
 std::vector<std::string> FilesWithExistingOutput(const std::vector<std::string>& files) {
@@ -46,10 +35,10 @@ std::vector<std::string> FilesWithExistingOutput(const std::vector<std::string>&
   return existing;
 }
 
-FileDropJob::FileDropJob(std::vector<std::string> files, bool replace_existing,
+FileDropJob::FileDropJob(DropFiles drop, bool replace_existing,
                          std::function<void(const DropProgress&)> progress,
                          std::function<void()> finished)
-    : files_(std::move(files)),
+    : drop_(std::move(drop)),
       replace_existing_(replace_existing),
       progress_(std::move(progress)),
       finished_(std::move(finished)),
@@ -63,21 +52,22 @@ FileDropJob::~FileDropJob() {
 void FileDropJob::Cancel() { cancel_.store(true, std::memory_order_relaxed); }
 
 void FileDropJob::Run() {
+  const std::vector<std::string>& files = drop_.files;
   std::vector<std::uint64_t> sizes;
   std::uint64_t total = 0;
-  for (const std::string& file : files_) {
+  for (const std::string& file : files) {
     total += sizes.emplace_back(cdr::FileSizeOf(file).value_or(0));
   }
 
-  DropProgress shown{0, files_.size(), {}, -1};
-  const auto report = [this, &shown](std::size_t index, std::uint64_t done, std::uint64_t all) {
+  DropProgress shown{0, files.size(), {}, -1};
+  const auto report = [&](std::size_t index, std::uint64_t done, std::uint64_t all) {
     // By bytes; where nothing has a size, by files.
     const int percent =
         all > 0 ? static_cast<int>(done * 100 / all)
-                : static_cast<int>(index * 100 / std::max<std::size_t>(1, files_.size()));
+                : static_cast<int>(index * 100 / std::max<std::size_t>(1, files.size()));
     if (index == shown.file_index && percent == shown.percent) return;
     shown.file_index = index;
-    shown.file = files_[index];
+    shown.file = files[index];
     shown.percent = std::min(percent, 100);
     if (progress_) progress_(shown);
   };
@@ -85,24 +75,26 @@ void FileDropJob::Run() {
   std::string error;
   const std::unique_ptr<cdr::Converter> converter =
       cdr::Converter::Create(cdr::Options{}, MachineZoneRules(), error);
+  cdr::OutputsOfRun outputs;
   std::uint64_t done = 0;
-  for (std::size_t index = 0; index < files_.size(); ++index) {
+  for (std::size_t index = 0; index < files.size(); ++index) {
     DroppedFile& outcome = outcomes_.emplace_back();
-    outcome.input = files_[index];
-    outcome.result.output = cdr::OutputPathFor(files_[index], std::nullopt);
+    outcome.input = files[index];
+    outcome.result.output = cdr::OutputPathFor(files[index], std::nullopt);
     if (cancel_.load(std::memory_order_relaxed)) continue;  // stays kCancelled
     report(index, done, total);
     if (!converter) {
       outcome.state = DroppedFile::State::kFailed;
       outcome.result.error = error;
-    } else if (!replace_existing_ && OutputExists(files_[index])) {
+    } else if (!replace_existing_ && OutputExists(files[index]) &&
+               !outputs.Wrote(outcome.result.output)) {
       outcome.state = DroppedFile::State::kKept;
     } else {
       const cdr::ProgressCallback on_progress = [&](const cdr::Progress& progress) {
         report(index, done + std::min(progress.bytes_read, sizes[index]), total);
       };
-      outcome.result = converter->ConvertFile({files_[index], std::nullopt, replace_existing_},
-                                              on_progress, &cancel_);
+      outcome.result = converter->ConvertFile(
+          {files[index], std::nullopt, replace_existing_, &outputs}, on_progress, &cancel_);
       switch (outcome.result.outcome) {
         case cdr::Outcome::kDone:
           outcome.state = DroppedFile::State::kConverted;
@@ -120,61 +112,24 @@ void FileDropJob::Run() {
   if (finished_) finished_();
 }
 
-std::string DropReportText(const std::vector<DroppedFile>& outcomes) {
-  // A file without a time-stamp column is copied, not converted.
-  const auto converted = std::count_if(outcomes.begin(), outcomes.end(), [](const DroppedFile& f) {
-    return f.state == DroppedFile::State::kConverted && f.result.summary.time_columns > 0;
-  });
-  std::string text = "Converted " + std::to_string(converted) + " of " +
-                     std::to_string(outcomes.size()) +
-                     (outcomes.size() == 1 ? " file." : " files.");
-  for (const DroppedFile& file : outcomes) {
-    const std::string name = cdr::FileNameOf(file.input);
-    const std::string& output = file.result.output;
-    text += "\n\n";
-    switch (file.state) {
-      case DroppedFile::State::kConverted:
-        if (file.result.summary.time_columns == 0) {
-          text += name + ": no time-stamp column; copied unchanged";
-        } else {
-          text += name + ": " + cdr::SummaryText(file.result.summary);
-        }
-        text += "\n-> " + output;
-        break;
-      case DroppedFile::State::kKept:
-        text += name;
-        text += ": skipped; ";
-        text += output;
-        text += " already exists";
-        break;
-      case DroppedFile::State::kFailed:
-        text += name + ": " + file.result.error;
-        break;
-      case DroppedFile::State::kCancelled:
-        text += name + ": cancelled; nothing written";
-        break;
-    }
-  }
-  return text;
-}
-
-DropReportKind DropReportKindOf(const std::vector<DroppedFile>& outcomes) {
-  const auto count = [&](DroppedFile::State state) {
-    return std::count_if(outcomes.begin(), outcomes.end(),
-                         [state](const DroppedFile& file) { return file.state == state; });
+ScreenRect PlaceBeside(const ScreenRect& owner, int width, int height, const ScreenRect& area) {
+  // Lined up with the owner's left or top edge, moved back inside the work area where it would
+  // leave it.
+  const auto within = [](int start, int size, int low, int high) {
+    return std::max(low, std::min(start, high - size));
   };
-  if (count(DroppedFile::State::kConverted) == 0) return DropReportKind::kError;
-  if (count(DroppedFile::State::kConverted) < static_cast<std::ptrdiff_t>(outcomes.size())) {
-    return DropReportKind::kWarning;
+  const int x = within(owner.left, width, area.left, area.right);
+  const int y = within(owner.top, height, area.top, area.bottom);
+  if (owner.bottom + height <= area.bottom) {
+    return {x, owner.bottom, x + width, owner.bottom + height};
   }
-  return DropReportKind::kInformation;
-}
-
-std::optional<std::string> FolderOfOutputs(const std::vector<DroppedFile>& outcomes) {
-  for (const DroppedFile& file : outcomes) {
-    if (file.state == DroppedFile::State::kConverted) return cdr::FolderOf(file.result.output);
+  if (owner.top - height >= area.top) return {x, owner.top - height, x + width, owner.top};
+  if (owner.right + width <= area.right) {
+    return {owner.right, y, owner.right + width, y + height};
   }
-  return std::nullopt;
+  if (owner.left - width >= area.left) return {owner.left - width, y, owner.left, y + height};
+  const int top = std::max(area.top, std::min(owner.bottom, area.bottom - height));
+  return {x, top, x + width, top + height};
 }
 
 }  // namespace halvrenn

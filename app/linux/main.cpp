@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <string>
+#include <vector>
 
 #include "form1_widget.h"
 
@@ -25,7 +27,9 @@ int main(int argc, char** argv) {
 
   halvrenn::qt::Form1Widget form;
   form.show();
-  const QStringList files = QApplication::arguments().mid(1);
-  if (!files.isEmpty()) form.ConvertFiles(files);
+  // The names as the bytes they are: QApplication::arguments() decodes them as UTF-8 and would
+  // lose a Latin-1 "caf\xe9.csv". QApplication has taken its own options out of argv.
+  const std::vector<std::string> files(argv + 1, argv + argc);
+  if (!files.empty()) form.ConvertFiles(files);
   return QApplication::exec();
 }

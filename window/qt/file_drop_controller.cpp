@@ -1,39 +1,51 @@
 #include "file_drop_controller.h"
 
-#include <QDesktopServices>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QUrl>
+#include <QScreen>
 #include <QWidget>
 
 #include "byte_streams.h"
+#include "drop_report_dialog.h"
 #include "file_drop.h"
+#include "file_drop_texts.h"
 
 namespace halvrenn::qt {
 namespace {
 
-QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
-QString NameOf(const std::string& file) { return FromUtf8(cdr::FileNameOf(file)); }
+QString Title() { return FromUtf8(kDropTexts.title); }
 
 // Whether existing outputs are replaced: asked once for the whole drop. A closed question keeps
 // them, the careful answer.
 bool AskReplace(QWidget* window, std::size_t existing) {
-  QMessageBox question(QMessageBox::Question, QStringLiteral("Halvrenn"),
-                       existing == 1 ? QStringLiteral("The converted file of one dropped file "
-                                                      "already exists.")
-                                     : QStringLiteral("The converted files of %1 dropped files "
-                                                      "already exist.")
-                                           .arg(existing),
-                       QMessageBox::NoButton, window);
-  question.setInformativeText(QStringLiteral("Replace them, or skip those files?"));
-  QPushButton* replace = question.addButton(QStringLiteral("&Replace"), QMessageBox::AcceptRole);
-  QPushButton* skip = question.addButton(QStringLiteral("&Skip"), QMessageBox::RejectRole);
+  const Question asked = ReplaceQuestion(existing);
+  QMessageBox question(QMessageBox::Question, Title(), FromUtf8(asked.text), QMessageBox::NoButton,
+                       window);
+  question.setInformativeText(FromUtf8(asked.choice));
+  QPushButton* replace =
+      question.addButton(FromUtf8(kDropTexts.replace_button), QMessageBox::AcceptRole);
+  QPushButton* skip = question.addButton(FromUtf8(kDropTexts.skip_button), QMessageBox::RejectRole);
   question.setDefaultButton(skip);
   question.setEscapeButton(skip);
   question.exec();
   return question.clickedButton() == replace;
+}
+
+// Beside the window, where it hides none of its fields.
+void PlaceBesideWindow(QWidget* dialog, const QWidget* window) {
+  dialog->adjustSize();
+  const QRect owner = window->frameGeometry();
+  const QRect area = window->screen()->availableGeometry();
+  const ScreenRect place =
+      PlaceBeside({owner.left(), owner.top(), owner.right() + 1, owner.bottom() + 1},
+                  dialog->frameGeometry().width(), dialog->frameGeometry().height(),
+                  {area.left(), area.top(), area.right() + 1, area.bottom() + 1});
+  dialog->move(place.left, place.top);
 }
 
 }  // namespace
@@ -44,27 +56,26 @@ FileDropController::~FileDropController() { CancelAndWait(); }
 
 void FileDropController::Convert(const std::vector<std::string>& dropped) {
   if (job_) {
-    QMessageBox::information(window_, QStringLiteral("Halvrenn"),
-                             QStringLiteral("Files are being converted. Drop these again when "
-                                            "that has finished."));
+    QMessageBox::information(window_, Title(), FromUtf8(kDropTexts.busy));
     return;
   }
-  const std::vector<std::string> files = FilesOfDrop(dropped);
-  if (files.empty()) {
-    QMessageBox::information(window_, QStringLiteral("Halvrenn"),
-                             QStringLiteral("The dropped folders hold no files to convert."));
+  DropFiles drop = FilesOfDrop(dropped);
+  if (drop.files.empty()) {
+    QMessageBox::information(window_, Title(), FromUtf8(NothingToConvertText(drop.skipped)));
     return;
   }
-  const std::size_t existing = FilesWithExistingOutput(files).size();
+  const std::size_t existing = FilesWithExistingOutput(drop.files).size();
   const bool replace = existing > 0 && AskReplace(window_, existing);
   if (report_) report_->close();  // deleted later; a new report follows
   report_ = nullptr;
 
   progress_ = new QProgressDialog(window_);
   progress_->setAttribute(Qt::WA_DeleteOnClose);
-  progress_->setWindowTitle(QStringLiteral("Halvrenn"));
+  progress_->setWindowTitle(Title());
   progress_->setWindowModality(Qt::NonModal);  // typing into Text1 goes on
-  progress_->setLabelText(QStringLiteral("Converting %1").arg(NameOf(files.front())));
+  progress_->setLabelText(
+      FromUtf8(ProgressText(cdr::FileNameOf(drop.files.front()), 0, drop.files.size())));
+  progress_->setCancelButtonText(FromUtf8(kDropTexts.cancel_button));
   progress_->setRange(0, 100);
   progress_->setMinimumDuration(0);
   progress_->setAutoClose(false);
@@ -74,12 +85,13 @@ void FileDropController::Convert(const std::vector<std::string>& dropped) {
     if (job_) job_->Cancel();
   });
   progress_->setValue(0);
+  PlaceBesideWindow(progress_, window_);
   progress_->show();
 
   // The worker's calls are queued to this object's thread; queued calls still pending when this
   // object goes are dropped with it, after the destructor has waited for the worker.
   job_ = std::make_unique<FileDropJob>(
-      files, replace,
+      std::move(drop), replace,
       [this](const DropProgress& progress) {
         QMetaObject::invokeMethod(
             this, [this, progress] { ShowProgress(progress); }, Qt::QueuedConnection);
@@ -91,7 +103,7 @@ void FileDropController::Convert(const std::vector<std::string>& dropped) {
 }
 
 QProgressDialog* FileDropController::progress_dialog() const { return progress_; }
-QMessageBox* FileDropController::report() const { return report_; }
+DropReportDialog* FileDropController::report() const { return report_; }
 
 void FileDropController::CancelAndWait() {
   job_.reset();
@@ -100,34 +112,18 @@ void FileDropController::CancelAndWait() {
 
 void FileDropController::ShowProgress(const DropProgress& progress) {
   if (!progress_ || !job_) return;
-  progress_->setLabelText(QStringLiteral("Converting %1 (%2 of %3)")
-                              .arg(NameOf(progress.file))
-                              .arg(progress.file_index + 1)
-                              .arg(progress.file_count));
+  progress_->setLabelText(FromUtf8(
+      ProgressText(cdr::FileNameOf(progress.file), progress.file_index, progress.file_count)));
   progress_->setValue(progress.percent);
 }
 
 void FileDropController::Finish() {
   if (!job_) return;
   const std::unique_ptr<FileDropJob> job = std::move(job_);
-  const std::vector<DroppedFile>& outcomes = job->Outcomes();
   if (progress_) progress_->close();
-
-  const DropReportKind kind = DropReportKindOf(outcomes);
-  const QMessageBox::Icon icon = kind == DropReportKind::kError     ? QMessageBox::Critical
-                                 : kind == DropReportKind::kWarning ? QMessageBox::Warning
-                                                                    : QMessageBox::Information;
-  report_ = new QMessageBox(icon, QStringLiteral("Halvrenn"), FromUtf8(DropReportText(outcomes)),
-                            QMessageBox::Ok, window_);
+  report_ = new DropReportDialog(MakeDropReport(job->Outcomes(), job->Skipped()), window_);
   report_->setAttribute(Qt::WA_DeleteOnClose);
   report_->setWindowModality(Qt::NonModal);
-  report_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  if (const std::optional<std::string> folder = FolderOfOutputs(outcomes)) {
-    QPushButton* open = report_->addButton(QStringLiteral("&Open Folder"), QMessageBox::ActionRole);
-    const QUrl url = QUrl::fromLocalFile(FromUtf8(*folder));
-    // An action button closes the message too; the folder opens first.
-    connect(open, &QPushButton::clicked, this, [url] { QDesktopServices::openUrl(url); });
-  }
   report_->show();
 }
 

@@ -19,12 +19,16 @@ QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The local files a drag carries; none for text, or for files that are not local.
-QStringList LocalFiles(const QMimeData* data) {
-  QStringList files;
+// The local files a drag carries, as the bytes of their paths: a file manager percent-encodes a
+// name's bytes, which need not be UTF-8 (a Latin-1 "caf\xe9.csv"), and decoding the URL to text
+// would lose them. None for text, or for files that are not local.
+std::vector<std::string> LocalFiles(const QMimeData* data) {
+  std::vector<std::string> files;
   if (data == nullptr || !data->hasUrls()) return files;
   for (const QUrl& url : data->urls()) {
-    if (url.isLocalFile()) files.append(url.toLocalFile());
+    if (!url.isLocalFile()) continue;
+    const QByteArray encoded = url.path(QUrl::FullyEncoded).toLatin1();
+    files.push_back(QByteArray::fromPercentEncoding(encoded).toStdString());
   }
   return files;
 }
@@ -84,24 +88,21 @@ QLineEdit* Form1Widget::field(Form1Control control) const {
 
 Form1Widget::~Form1Widget() = default;
 
-void Form1Widget::ConvertFiles(const QStringList& paths) {
-  std::vector<std::string> files;
-  files.reserve(static_cast<std::size_t>(paths.size()));
-  for (const QString& path : paths) files.push_back(path.toStdString());
-  file_drop_->Convert(files);
+void Form1Widget::ConvertFiles(const std::vector<std::string>& paths) {
+  file_drop_->Convert(paths);
 }
 
 void Form1Widget::dragEnterEvent(QDragEnterEvent* event) {
-  if (!LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (!LocalFiles(event->mimeData()).empty()) event->acceptProposedAction();
 }
 
 void Form1Widget::dragMoveEvent(QDragMoveEvent* event) {
-  if (!LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (!LocalFiles(event->mimeData()).empty()) event->acceptProposedAction();
 }
 
 void Form1Widget::dropEvent(QDropEvent* event) {
-  const QStringList files = LocalFiles(event->mimeData());
-  if (files.isEmpty()) return;
+  const std::vector<std::string> files = LocalFiles(event->mimeData());
+  if (files.empty()) return;
   event->acceptProposedAction();
   ConvertFiles(files);
 }
@@ -118,7 +119,7 @@ bool Form1Widget::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::DragMove:
     case QEvent::Drop: {
       auto* drop = static_cast<QDropEvent*>(event);  // QDragEnterEvent and QDragMoveEvent too
-      if (LocalFiles(drop->mimeData()).isEmpty()) break;
+      if (LocalFiles(drop->mimeData()).empty()) break;
       if (event->type() == QEvent::Drop) {
         dropEvent(drop);
       } else {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <string>
+#include <vector>
 
 #include "form1_layout.h"
 #include "on_input_change.h"
@@ -24,8 +24,9 @@ class Form1Widget final : public QWidget, public InputChangeFields {
   explicit Form1Widget(QWidget* parent = nullptr);
   ~Form1Widget() override;
 
-  // Converts the files, and the files of the folders, named by local paths.
-  void ConvertFiles(const QStringList& paths);
+  // Converts the files, and the files of the folders, named by the bytes of their local paths
+  // (a name need not be UTF-8).
+  void ConvertFiles(const std::vector<std::string>& paths);
   FileDropController& file_drop() const { return *file_drop_; }
 
   // The control of the table at `control`: a QLabel or a QLineEdit.

@@ -2,32 +2,233 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include "byte_streams.h"
+#include "file_drop_texts.h"
 #include "utf16_text.h"
 
 namespace halvrenn::win32 {
 namespace {
 
 constexpr wchar_t kProgressClass[] = L"Halvrenn.FileDropProgress";
-constexpr wchar_t kTitle[] = L"Halvrenn";
-constexpr int kCancelId = IDCANCEL;
 
-int MessageBoxUtf8(HWND owner, const std::string& text, UINT type) {
-  return MessageBoxW(owner, Utf16FromUtf8(text).c_str(), kTitle, type);
+std::wstring Wide(std::string_view text) { return Utf16FromUtf8(text); }
+
+// The edit control breaks lines at "\r\n" only.
+std::wstring WideLines(std::string_view text) {
+  std::wstring wide;
+  for (const wchar_t c : Utf16FromUtf8(text)) {
+    if (c == L'\n') wide += L'\r';
+    wide += c;
+  }
+  return wide;
 }
 
-// Whether existing outputs are replaced: asked once for the whole drop. No keeps them.
+std::string SystemErrorText(DWORD error) {
+  wchar_t* text = nullptr;
+  FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = text != nullptr ? text : L"";
+  if (text != nullptr) LocalFree(text);
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
+    message.pop_back();
+  }
+  return message.empty() ? "error " + std::to_string(error) : Utf8FromUtf16(message);
+}
+
+void ShowMessage(HWND owner, std::string_view text) {
+  MessageBoxW(owner, Wide(text).c_str(), Wide(kDropTexts.title).c_str(),
+              MB_OK | MB_ICONINFORMATION);
+}
+
+// Whether existing outputs are replaced: asked once for the whole drop. Skip, Escape and the
+// close box keep them, the careful answer.
 bool AskReplace(HWND owner, std::size_t existing) {
-  const std::string what =
-      existing == 1
-          ? std::string("The converted file of one dropped file already exists.")
-          : "The converted files of " + std::to_string(existing) + " dropped files already exist.";
-  return MessageBoxUtf8(owner, what + "\n\nReplace them? No skips those files.",
-                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+  const Question question = ReplaceQuestion(existing);
+  const std::wstring title = Wide(kDropTexts.title), text = Wide(question.text),
+                     choice = Wide(question.choice), replace = Wide(kDropTexts.replace_button),
+                     skip = Wide(kDropTexts.skip_button);
+  const TASKDIALOG_BUTTON buttons[] = {{IDYES, replace.c_str()}, {IDNO, skip.c_str()}};
+  TASKDIALOGCONFIG config{};
+  config.cbSize = sizeof config;
+  config.hwndParent = owner;
+  config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
+  config.pszWindowTitle = title.c_str();
+  config.pszMainIcon = TD_WARNING_ICON;
+  config.pszMainInstruction = text.c_str();
+  config.pszContent = choice.c_str();
+  config.cButtons = 2;
+  config.pButtons = buttons;
+  config.nDefaultButton = IDNO;
+  int pressed = IDNO;
+  return SUCCEEDED(TaskDialogIndirect(&config, &pressed, nullptr, nullptr)) && pressed == IDYES;
+}
+
+// A dialog template made in memory, in dialog units: the report's controls need no resource
+// script, and its size follows the dialog font and the DPI as any dialog's does.
+class DialogTemplate {
+ public:
+  DialogTemplate(DWORD style, short width, short height, std::string_view title) {
+    Long(style);
+    Long(0);
+    count_at_ = words_.size();
+    words_.push_back(0);
+    for (const short value : {short{0}, short{0}, width, height}) Short(value);
+    words_.push_back(0);  // no menu
+    words_.push_back(0);  // the standard dialog class
+    Text(Wide(title));
+    words_.push_back(8);  // DS_SETFONT: the point size, then the face
+    Text(L"MS Shell Dlg");
+  }
+
+  // `window_class` is one of the predefined atoms: 0x80 button, 0x81 edit, 0x82 static.
+  void Add(WORD window_class, int id, DWORD style, short x, short y, short width, short height,
+           std::wstring_view text = {}) {
+    if (words_.size() % 2 != 0) words_.push_back(0);  // each item starts on a DWORD
+    Long(style | WS_CHILD | WS_VISIBLE);
+    Long(0);
+    for (const short value : {x, y, width, height}) Short(value);
+    words_.push_back(static_cast<WORD>(id));
+    words_.push_back(0xFFFF);
+    words_.push_back(window_class);
+    Text(text);
+    words_.push_back(0);  // no creation data
+    ++words_[count_at_];
+  }
+
+  const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
+
+ private:
+  void Long(DWORD value) {
+    words_.push_back(LOWORD(value));
+    words_.push_back(HIWORD(value));
+  }
+  void Short(short value) { words_.push_back(static_cast<WORD>(value)); }
+  void Text(std::wstring_view text) {
+    words_.insert(words_.end(), text.begin(), text.end());
+    words_.push_back(0);
+  }
+
+  std::vector<WORD> words_;
+  std::size_t count_at_ = 0;
+};
+
+constexpr WORD kButton = 0x80, kEdit = 0x81, kStatic = 0x82;
+constexpr int kFilesLabel = 102;
+
+INT_PTR CALLBACK ReportProcedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      const auto* report = reinterpret_cast<const DropReport*>(lparam);
+      SetWindowLongPtrW(dialog, DWLP_USER, lparam);
+      const wchar_t* icon = report->kind == DropReportKind::kError     ? IDI_ERROR
+                            : report->kind == DropReportKind::kWarning ? IDI_WARNING
+                                                                       : IDI_INFORMATION;
+      SendDlgItemMessageW(dialog, FileDropWindow::kReportIcon, STM_SETICON,
+                          reinterpret_cast<WPARAM>(LoadIconW(nullptr, icon)), 0);
+      SetDlgItemTextW(dialog, FileDropWindow::kReportTotals, WideLines(report->totals).c_str());
+      SendDlgItemMessageW(dialog, FileDropWindow::kReportFiles, EM_SETLIMITTEXT, 0, 0);
+      SetDlgItemTextW(dialog, FileDropWindow::kReportFiles, WideLines(report->files).c_str());
+      if (!report->outputs) {
+        ShowWindow(GetDlgItem(dialog, FileDropWindow::kReportOpenFolder), SW_HIDE);
+      }
+      SetFocus(GetDlgItem(dialog, IDCANCEL));
+      return FALSE;  // the focus is set
+    }
+    case WM_COMMAND: {
+      const auto* report =
+          reinterpret_cast<const DropReport*>(GetWindowLongPtrW(dialog, DWLP_USER));
+      const int id = LOWORD(wparam);
+      if (id == IDOK || id == IDCANCEL) {
+        EndDialog(dialog, id);
+      } else if (id == FileDropWindow::kReportOpenFolder && report->outputs) {
+        // The report stays until the folder is shown, and says why when it is not.
+        std::string error;
+        if (ShowFolder(dialog, *report->outputs, error)) {
+          EndDialog(dialog, id);
+        } else {
+          SetDlgItemTextW(dialog, FileDropWindow::kReportNote,
+                          Wide(CannotOpenFolderText(report->outputs->folder, error)).c_str());
+          MessageBeep(MB_ICONWARNING);
+        }
+      }
+      return TRUE;
+    }
+    default:
+      return FALSE;
+  }
+}
+
+// The report: a fixed size whatever the number of files, the buttons always in view.
+void ShowReport(HWND owner, const DropReport& report) {
+  DialogTemplate dialog(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_CENTER,
+                        300, 218, kDropTexts.title);
+  dialog.Add(kStatic, FileDropWindow::kReportIcon, SS_ICON, 7, 7, 21, 20);
+  dialog.Add(kStatic, FileDropWindow::kReportTotals, SS_LEFT | SS_NOPREFIX, 36, 7, 257, 34);
+  dialog.Add(kStatic, kFilesLabel, SS_LEFT, 7, 46, 286, 9, Wide(kDropTexts.files_label));
+  dialog.Add(kEdit, FileDropWindow::kReportFiles,
+             WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 7,
+             57, 286, 118);
+  dialog.Add(kStatic, FileDropWindow::kReportNote, SS_LEFT | SS_NOPREFIX, 7, 179, 286, 16);
+  dialog.Add(kButton, FileDropWindow::kReportOpenFolder, BS_PUSHBUTTON | WS_TABSTOP, 174, 197, 62,
+             14, Wide(kDropTexts.open_folder_button));
+  dialog.Add(kButton, IDCANCEL, BS_DEFPUSHBUTTON | WS_TABSTOP, 240, 197, 53, 14,
+             Wide(kDropTexts.close_button));
+  const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
+  DialogBoxIndirectParamW(instance, dialog.get(), owner, ReportProcedure,
+                          reinterpret_cast<LPARAM>(&report));
+}
+
+// Escape and Enter on the Cancel button press it, as Space does by itself.
+LRESULT CALLBACK CancelKeys(HWND button, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                            DWORD_PTR) {
+  if (message == WM_KEYDOWN && (wparam == VK_ESCAPE || wparam == VK_RETURN)) {
+    SendMessageW(button, BM_CLICK, 0, 0);
+    return 0;
+  }
+  if (message == WM_GETDLGCODE) return DLGC_WANTALLKEYS | DLGC_BUTTON;
+  return DefSubclassProc(button, message, wparam, lparam);
 }
 
 }  // namespace
+
+bool ShowFolder(HWND owner, const FolderToShow& shown, std::string& error) {
+  // The shell's folder windows are COM objects; a thread may initialise COM more than once.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  HRESULT selected = E_FAIL;
+  if (PIDLIST_ABSOLUTE folder = ILCreateFromPathW(Wide(shown.folder).c_str())) {
+    std::vector<PIDLIST_ABSOLUTE> items;
+    std::vector<PCUITEMID_CHILD> children;
+    for (const std::string& item : shown.items) {
+      if (PIDLIST_ABSOLUTE found = ILCreateFromPathW(Wide(item).c_str())) {
+        items.push_back(found);
+        children.push_back(ILFindLastID(found));
+      }
+    }
+    if (!children.empty()) {
+      selected = SHOpenFolderAndSelectItems(folder, static_cast<UINT>(children.size()),
+                                            children.data(), 0);
+    }
+    for (PIDLIST_ABSOLUTE item : items) ILFree(item);
+    ILFree(folder);
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  if (SUCCEEDED(selected)) return true;
+
+  const std::wstring folder = Wide(shown.folder);
+  SHELLEXECUTEINFOW open{};
+  open.cbSize = sizeof open;
+  open.fMask = SEE_MASK_FLAG_NO_UI;
+  open.hwnd = owner;
+  open.lpVerb = L"open";
+  open.lpFile = folder.c_str();
+  open.nShow = SW_SHOWNORMAL;
+  if (ShellExecuteExW(&open)) return true;
+  error = SystemErrorText(GetLastError());
+  return false;
+}
 
 FileDropWindow::~FileDropWindow() {
   CancelAndWait();
@@ -36,28 +237,26 @@ FileDropWindow::~FileDropWindow() {
 
 void FileDropWindow::Convert(const std::vector<std::string>& dropped) {
   if (job_) {
-    MessageBoxUtf8(owner_, "Files are being converted. Drop these again when that has finished.",
-                   MB_OK | MB_ICONINFORMATION);
+    ShowMessage(owner_, kDropTexts.busy);
     return;
   }
-  const std::vector<std::string> files = FilesOfDrop(dropped);
-  if (files.empty()) {
-    MessageBoxUtf8(owner_, "The dropped folders hold no files to convert.",
-                   MB_OK | MB_ICONINFORMATION);
+  DropFiles drop = FilesOfDrop(dropped);
+  if (drop.files.empty()) {
+    ShowMessage(owner_, NothingToConvertText(drop.skipped));
     return;
   }
-  const std::size_t existing = FilesWithExistingOutput(files).size();
+  const std::size_t existing = FilesWithExistingOutput(drop.files).size();
   const bool replace = existing > 0 && AskReplace(owner_, existing);
 
   CreateProgressWindow();
   {
     const std::lock_guard lock(latest_mutex_);
-    latest_ = DropProgress{0, files.size(), files.front(), 0};
+    latest_ = DropProgress{0, drop.files.size(), drop.files.front(), 0};
   }
   OnProgressPosted();
   HWND owner = owner_;
   job_ = std::make_unique<FileDropJob>(
-      files, replace,
+      std::move(drop), replace,
       [this, owner](const DropProgress& progress) {
         {
           const std::lock_guard lock(latest_mutex_);
@@ -74,6 +273,11 @@ void FileDropWindow::CancelAndWait() {
   CloseProgressWindow();
 }
 
+void FileDropWindow::Cancel() {
+  if (job_) job_->Cancel();
+  EnableWindow(cancel_, FALSE);
+}
+
 void FileDropWindow::OnProgressPosted() {
   progress_posted_.store(false);
   if (progress_ == nullptr) return;
@@ -82,10 +286,9 @@ void FileDropWindow::OnProgressPosted() {
     const std::lock_guard lock(latest_mutex_);
     progress = latest_;
   }
-  const std::string label = "Converting " + cdr::FileNameOf(progress.file) + " (" +
-                            std::to_string(progress.file_index + 1) + " of " +
-                            std::to_string(progress.file_count) + ")";
-  SetWindowTextW(label_, Utf16FromUtf8(label).c_str());
+  const std::string label =
+      ProgressText(cdr::FileNameOf(progress.file), progress.file_index, progress.file_count);
+  SetWindowTextW(label_, Wide(label).c_str());
   SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(progress.percent), 0);
 }
 
@@ -93,24 +296,11 @@ void FileDropWindow::OnFinishedPosted() {
   if (!job_) return;
   const std::unique_ptr<FileDropJob> job = std::move(job_);
   CloseProgressWindow();
-  const std::vector<DroppedFile>& outcomes = job->Outcomes();
-  const std::string report = DropReportText(outcomes);
-  const std::optional<std::string> folder = FolderOfOutputs(outcomes);
-  const DropReportKind kind = DropReportKindOf(outcomes);
-  const UINT icon = kind == DropReportKind::kError     ? MB_ICONERROR
-                    : kind == DropReportKind::kWarning ? MB_ICONWARNING
-                                                       : MB_ICONINFORMATION;
-  if (!folder) {
-    MessageBoxUtf8(owner_, report, MB_OK | icon);
-    return;
-  }
-  if (MessageBoxUtf8(owner_, report + "\n\nOpen the folder that holds the outputs?",
-                     MB_YESNO | icon) == IDYES) {
-    ShellExecuteW(owner_, L"open", Utf16FromUtf8(*folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-  }
+  ShowReport(owner_, MakeDropReport(job->Outcomes(), job->Skipped()));
 }
 
-// A small owned window, not a modal dialog: the owner stays enabled, so Text1 takes typing.
+// A small owned window, not a modal dialog: the owner stays enabled, so Text1 takes typing. It
+// shows without taking the focus from Text1, beside Form1 so that every field stays in view.
 void FileDropWindow::CreateProgressWindow() {
   const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner_, GWLP_HINSTANCE));
   WNDCLASSEXW window_class{};
@@ -129,10 +319,18 @@ void FileDropWindow::CreateProgressWindow() {
   AdjustWindowRectExForDpi(&frame, kStyle, FALSE, WS_EX_DLGMODALFRAME, dpi);
   RECT owner_rect{};
   GetWindowRect(owner_, &owner_rect);
-  progress_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kProgressClass, kTitle, kStyle,
-                              owner_rect.left + scale(40), owner_rect.top + scale(60),
-                              frame.right - frame.left, frame.bottom - frame.top, owner_, nullptr,
-                              instance, this);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(owner_, MONITOR_DEFAULTTONEAREST), &monitor);
+  const RECT& work = monitor.rcWork;
+  const ScreenRect place =
+      PlaceBeside({owner_rect.left, owner_rect.top, owner_rect.right, owner_rect.bottom},
+                  frame.right - frame.left, frame.bottom - frame.top,
+                  {work.left, work.top, work.right, work.bottom});
+  const std::wstring title = Wide(kDropTexts.title);
+  progress_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kProgressClass, title.c_str(), kStyle,
+                              place.left, place.top, place.right - place.left,
+                              place.bottom - place.top, owner_, nullptr, instance, this);
   if (progress_ == nullptr) return;
   label_ = CreateWindowExW(
       0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, scale(12),
@@ -140,10 +338,12 @@ void FileDropWindow::CreateProgressWindow() {
   bar_ = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, scale(12), scale(38),
                          scale(336), scale(18), progress_, nullptr, instance, nullptr);
   SendMessageW(bar_, PBM_SETRANGE32, 0, 100);
-  cancel_ = CreateWindowExW(
-      0, L"BUTTON", L"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, scale(260),
-      scale(68), scale(88), scale(26), progress_,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCancelId)), instance, nullptr);
+  cancel_ =
+      CreateWindowExW(0, L"BUTTON", Wide(kDropTexts.cancel_button).c_str(),
+                      WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, scale(260), scale(68),
+                      scale(88), scale(26), progress_,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDCANCEL)), instance, nullptr);
+  SetWindowSubclass(cancel_, CancelKeys, 0, 0);
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
   if (font_ == nullptr &&
@@ -162,7 +362,9 @@ void FileDropWindow::CloseProgressWindow() {
   progress_ = label_ = bar_ = cancel_ = nullptr;
 }
 
-// Cancel, and the close box, stop the conversion; the window closes when the worker has stopped.
+// Cancel (by click, Space, Enter or Escape), Escape anywhere in the window, the close box and
+// Alt+F4 stop the conversion; the window closes when the worker has stopped. Activated, the
+// window gives the focus to Cancel.
 LRESULT CALLBACK FileDropWindow::ProgressProcedure(HWND window, UINT message, WPARAM wparam,
                                                    LPARAM lparam) {
   if (message == WM_NCCREATE) {
@@ -170,13 +372,29 @@ LRESULT CALLBACK FileDropWindow::ProgressProcedure(HWND window, UINT message, WP
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
   auto* self = reinterpret_cast<FileDropWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  const bool cancel = (message == WM_COMMAND && LOWORD(wparam) == kCancelId) || message == WM_CLOSE;
-  if (self != nullptr && cancel) {
-    if (self->job_) self->job_->Cancel();
-    EnableWindow(self->cancel_, FALSE);
-    return 0;
+  if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+  switch (message) {
+    case WM_COMMAND:
+      if (LOWORD(wparam) == IDCANCEL) self->Cancel();
+      return 0;
+    case WM_KEYDOWN:
+      if (wparam == VK_ESCAPE) self->Cancel();
+      return 0;
+    case WM_CLOSE:
+      self->Cancel();
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) != WA_INACTIVE && self->cancel_ != nullptr &&
+          IsWindowEnabled(self->cancel_)) {
+        SetFocus(self->cancel_);
+      }
+      return 0;
+    case WM_DESTROY:
+      if (self->cancel_ != nullptr) RemoveWindowSubclass(self->cancel_, CancelKeys, 0);
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wparam, lparam);
   }
-  return DefWindowProcW(window, message, wparam, lparam);
 }
 
 }  // namespace halvrenn::win32

@@ -1,9 +1,11 @@
 #pragma once
 
-// The Win32 face of a file drop: asks once whether existing outputs are replaced, converts on a
-// worker thread behind a small modeless progress window (the file, a PROGRESS_CLASS bar over all
-// files, Cancel), and shows the result in a message that offers to open the outputs' folder.
-// Form1 stays usable throughout: the worker only posts messages to it.
+// The Win32 face of a file drop: asks once whether existing outputs are replaced (a task dialog
+// with Replace and Skip), converts on a worker thread behind a small modeless progress window
+// placed beside Form1 where it hides none of its fields (the file, a PROGRESS_CLASS bar over all
+// files, Cancel, which Escape, Enter and Space press), and shows the report in a dialog of fixed
+// size: the totals, then the files in a scrolling list, with Open Folder and Close always in
+// view. Form1 stays usable throughout: the worker only posts messages to it.
 
 #include <windows.h>
 
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "drop_report.h"
 #include "file_drop.h"
 
 namespace halvrenn::win32 {
@@ -23,6 +26,13 @@ class FileDropWindow {
   // OnProgressPosted and OnFinishedPosted.
   static constexpr UINT kProgressMessage = WM_APP + 1;
   static constexpr UINT kFinishedMessage = WM_APP + 2;
+
+  // The report dialog's controls, by identifier.
+  static constexpr int kReportIcon = 100;
+  static constexpr int kReportTotals = 101;
+  static constexpr int kReportFiles = 103;
+  static constexpr int kReportOpenFolder = 104;
+  static constexpr int kReportNote = 105;  // why Open Folder showed nothing
 
   explicit FileDropWindow(HWND owner) : owner_(owner) {}
   ~FileDropWindow();  // cancels a running conversion and waits for it
@@ -46,6 +56,7 @@ class FileDropWindow {
                                             LPARAM lparam);
   void CreateProgressWindow();
   void CloseProgressWindow();
+  void Cancel();
 
   HWND owner_;
   std::unique_ptr<FileDropJob> job_;
@@ -60,5 +71,9 @@ class FileDropWindow {
   DropProgress latest_;
   std::atomic<bool> progress_posted_{false};
 };
+
+// Shows the folder in the file manager with the items selected where the shell can, else opens
+// the folder; false, with `error` set to the system's words, when neither worked.
+bool ShowFolder(HWND owner, const FolderToShow& shown, std::string& error);
 
 }  // namespace halvrenn::win32

@@ -1,27 +1,33 @@
-// Files dropped on the real Qt window through real drag-and-drop events: converted on the worker
-// into real files, with the progress dialog, Cancel, the question about existing outputs and the
-// report. The expected texts come from the C library (gmtime_r, localtime_r) in the run's TZ.
+// Files dropped on the real Qt window through real drag-and-drop events: the shared scenarios
+// (drop_scenarios.h) with their dialogs answered and read back, and what only a window shows:
+// the progress dialog beside it while typing goes on, Escape, closing, a report of 50 files,
+// Open Folder, and names that are not UTF-8.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
-#include <ctime>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "drop_report_dialog.h"
+#include "drop_scenarios.h"
 #include "file_drop_controller.h"
 #include "form1_widget.h"
 
@@ -29,68 +35,9 @@ namespace halvrenn::qt {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr const char* kHeader =
-    "\"cdrRecordType\",\"globalCallID_callId\",\"dateTimeOrigination\",\"callingPartyNumber\","
-    "\"dateTimeConnect\",\"dateTimeDisconnect\"\r\n"
-    "INTEGER,INTEGER,INTEGER,VARCHAR(50),INTEGER,INTEGER\r\n";
-
-std::string Formatted(std::time_t count, bool local) {
-  std::tm fields{};
-  if (local) {
-    localtime_r(&count, &fields);
-  } else {
-    gmtime_r(&count, &fields);
-  }
-  char text[32];
-  return {text, std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &fields)};
-}
-
-// One record, and the same record as converted by default: Greenwich and local time for each of
-// its three time stamps, nothing for 0.
-struct Record {
-  std::string in;
-  std::string out;
-};
-
-Record MakeRecord(int id, std::time_t origination, std::time_t connect, std::time_t disconnect) {
-  std::string in = "1," + std::to_string(id) + "," + std::to_string(origination) +
-                   ",\"+1 555, ext " + std::to_string(id) + "\"," + std::to_string(connect) + "," +
-                   std::to_string(disconnect);
-  std::string out = in;
-  for (const std::time_t count : {origination, connect, disconnect}) {
-    out += ',';
-    if (count != 0) out += Formatted(count, false);
-    out += ',';
-    if (count != 0) out += Formatted(count, true);
-  }
-  return {in + "\r\n", out + "\r\n"};
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-// The data records of a converted file: all but the header and the type row.
-std::string DataRecords(const std::string& converted) {
-  std::size_t at = 0;
-  for (int line = 0; line < 2 && at != std::string::npos; ++line) at = converted.find('\n', at) + 1;
-  return converted.substr(at);
-}
-
-std::vector<std::string> FolderListing(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using testing::Answer;
+using testing::DropScenario;
+using testing::ShownDrop;
 
 bool WaitFor(const std::function<bool()>& condition, int milliseconds = 60000) {
   for (int waited = 0; !condition(); waited += 10) {
@@ -98,6 +45,20 @@ bool WaitFor(const std::function<bool()>& condition, int milliseconds = 60000) {
     QTest::qWait(10);
   }
   return true;
+}
+
+QString Text(QAbstractButton* button) { return button->text().remove('&'); }
+
+// The icon a report shows, told by comparing it with the style's message box icons.
+DropReportKind ShownKind(const DropReportDialog& report) {
+  const QImage shown = report.icon()->pixmap().toImage();
+  const int size = report.icon()->pixmap().width();
+  for (const auto& [kind, standard] :
+       {std::pair{DropReportKind::kWarning, QStyle::SP_MessageBoxWarning},
+        std::pair{DropReportKind::kError, QStyle::SP_MessageBoxCritical}}) {
+    if (report.style()->standardIcon(standard).pixmap(size, size).toImage() == shown) return kind;
+  }
+  return DropReportKind::kInformation;
 }
 
 class FileDropTest : public ::testing::Test {
@@ -113,15 +74,13 @@ class FileDropTest : public ::testing::Test {
   }
   void TearDown() override {
     form.file_drop().CancelAndWait();
+    if (DropReportDialog* report = form.file_drop().report()) report->close();
     fs::remove_all(folder);
   }
 
   // A real drag entering `target` and dropping the files on it.
-  void Drop(QWidget* target, const std::vector<fs::path>& paths) {
+  void Drop(QWidget* target, const QList<QUrl>& urls) {
     QMimeData data;
-    QList<QUrl> urls;
-    for (const fs::path& path : paths)
-      urls.append(QUrl::fromLocalFile(QString::fromStdString(path)));
     data.setUrls(urls);
     const QPointF point(target->width() / 2.0, target->height() / 2.0);
     QDragEnterEvent enter(point.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -131,145 +90,184 @@ class FileDropTest : public ::testing::Test {
     QApplication::sendEvent(target, &drop);
     EXPECT_TRUE(drop.isAccepted());
   }
+  void Drop(QWidget* target, const std::vector<std::string>& paths) {
+    QList<QUrl> urls;
+    for (const std::string& path : paths)
+      urls.append(QUrl::fromLocalFile(QString::fromStdString(path)));
+    Drop(target, urls);
+  }
 
-  QMessageBox* WaitForReport() {
+  DropReportDialog* WaitForReport() {
     EXPECT_TRUE(WaitFor([this] { return form.file_drop().report() != nullptr; }));
     return form.file_drop().report();
   }
-
-  // A file big enough that a conversion of it is still running when the test acts.
-  fs::path BigFile() {
-    const fs::path path = folder / "big.csv";
-    std::string bytes = kHeader;
-    std::string records;
-    for (int id = 0; id < 4000; ++id) {
-      records += MakeRecord(id, 1700000000 + id, 1700000005 + id, 1700000100 + id).in;
-    }
-    std::ofstream file(path, std::ios::binary);
-    file << bytes;
-    for (int block = 0; block < 100; ++block) file << records;  // about 30 MB
-    return path;
-  }
-
-  std::string Text1() const { return form.field(Form1Control::Text1)->text().toStdString(); }
 
   Form1Widget form;
   fs::path folder;
 };
 
-TEST_F(FileDropTest, DroppedFilesAndFoldersAreConvertedAndReported) {
-  const std::vector<Record> records = {MakeRecord(1, 1796619600, 1796619605, 1796619700),
-                                       MakeRecord(2, 1783000000, 0, 1783000100),
-                                       MakeRecord(3, 4294967295, 4102444800, 4294967295)};
-  std::string input = kHeader, expected;
-  for (const Record& record : records) {
-    input += record.in;
-    expected += record.out;
+class QtDropScenario : public FileDropTest, public ::testing::WithParamInterface<DropScenario> {};
+
+// The driver: the files dropped on Text1 (where files are files, not a paste), the modal
+// question and note answered from a timer, the report read back.
+TEST_P(QtDropScenario, ShowsAndWritesWhatTheScenarioSays) {
+  const DropScenario& scenario = GetParam();
+  testing::MakeScenarioFiles(scenario, folder);
+  ShownDrop shown;
+  QTimer answerer;
+  QObject::connect(&answerer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    const QString text = box->text();
+    if (box->informativeText().isEmpty()) {
+      shown.message = text.toStdString();
+      box->accept();
+      return;
+    }
+    shown.question = (text + '\n' + box->informativeText()).toStdString();
+    for (QAbstractButton* button : box->buttons()) {
+      if (Text(button) == (scenario.answer == Answer::kReplace ? "Replace" : "Skip"))
+        button->click();
+    }
+  });
+  answerer.start(10);
+  Drop(form.field(Form1Control::Text1), testing::DroppedPaths(scenario, folder));
+  ASSERT_TRUE(
+      WaitFor([&] { return form.file_drop().report() != nullptr || !shown.message.empty(); }));
+  EXPECT_EQ(form.field(Form1Control::Text1)->text(), QString());
+  if (DropReportDialog* report = form.file_drop().report()) {
+    shown.reported = true;
+    shown.kind = ShownKind(*report);
+    shown.totals = report->totals()->text().toStdString();
+    shown.files = report->files()->toPlainText().toStdString();
   }
-  fs::create_directories(folder / "night" / "older");
-  WriteFile(folder / "calls.csv", input);
-  WriteFile(folder / "night" / "cdr_Cluster1_01_202612070915_1", input);
-  WriteFile(folder / "night" / "older" / "not_dropped.csv", input);
-  WriteFile(folder / "plain.csv", "name,count\r\nx,1\r\n");
-
-  // Dropped on Text1, files are files, not a paste.
-  Drop(form.field(Form1Control::Text1),
-       {folder / "calls.csv", folder / "night", folder / "plain.csv", folder / "missing.csv"});
-  QMessageBox* report = WaitForReport();
-  ASSERT_NE(report, nullptr);
-  EXPECT_EQ(Text1(), "");
-
-  EXPECT_EQ(DataRecords(ReadFile(folder / "calls.converted.csv")), expected);
-  EXPECT_EQ(
-      DataRecords(ReadFile(folder / "night" / "cdr_Cluster1_01_202612070915_1.converted.csv")),
-      expected);
-  EXPECT_FALSE(fs::exists(folder / "night" / "older" / "not_dropped.converted.csv"));
-
-  const std::string text = report->text().toStdString();
-  EXPECT_NE(text.find("Converted 2 of 4 files."), std::string::npos) << text;
-  EXPECT_NE(text.find("calls.csv: 3 records, 8 converted, 1 empty, 0 rejected, 0 malformed"),
-            std::string::npos)
-      << text;
-  EXPECT_NE(text.find((folder / "calls.converted.csv").string()), std::string::npos) << text;
-  EXPECT_NE(text.find("plain.csv: no time-stamp column"), std::string::npos) << text;
-  EXPECT_NE(text.find("missing.csv"), std::string::npos) << text;
-  EXPECT_EQ(report->icon(), QMessageBox::Warning);  // a file failed
-  bool has_open_folder = false;
-  for (QAbstractButton* button : report->buttons()) {
-    has_open_folder |= button->text().contains(QStringLiteral("Open Folder"));
-  }
-  EXPECT_TRUE(has_open_folder);
-  EXPECT_TRUE(
-      report->grab().save(QStringLiteral(HALVRENN_SCREENSHOT_DIR "/halvrenn-qt-drop-report.png")));
+  testing::ExpectScenarioOutcome(scenario, folder, shown);
 }
 
-TEST_F(FileDropTest, ProgressShowsWhileTypingGoesOnAndCancelLeavesNoOutput) {
-  const fs::path big = BigFile();
-  Drop(&form, {big});
+INSTANTIATE_TEST_SUITE_P(Scenarios, QtDropScenario, ::testing::ValuesIn(testing::DropScenarios()),
+                         testing::ScenarioName);
+
+TEST_F(FileDropTest, ProgressSitsBesideTheWindowTypingGoesOnAndEscapeCancels) {
+  const fs::path big = testing::MakeBigFile(folder);
+  Drop(&form, std::vector<std::string>{big.string()});
   QProgressDialog* progress = form.file_drop().progress_dialog();
   ASSERT_NE(progress, nullptr);
   ASSERT_TRUE(WaitFor([progress] { return progress->isVisible() && progress->value() > 0; }));
-  EXPECT_TRUE(progress->grab().save(
-      QStringLiteral(HALVRENN_SCREENSHOT_DIR "/halvrenn-qt-drop-progress.png")));
+  EXPECT_FALSE(progress->frameGeometry().intersects(form.frameGeometry()));
+  EXPECT_TRUE(form.screen()->availableGeometry().contains(progress->frameGeometry()));
+  const QRect both = progress->frameGeometry().united(form.frameGeometry());
+  EXPECT_TRUE(form.screen()
+                  ->grabWindow(0, both.x(), both.y(), both.width(), both.height())
+                  .save(QStringLiteral(HALVRENN_SCREENSHOT_DIR "/halvrenn-qt-drop-progress.png")));
 
   // The window answers while the worker converts.
   QTest::keyClicks(form.field(Form1Control::Text1), QStringLiteral("86400"));
   EXPECT_EQ(form.field(Form1Control::Text2)->text().toStdString(), "1970-01-02");
   ASSERT_TRUE(form.file_drop().running());
 
-  QPushButton* cancel = progress->findChild<QPushButton*>();
-  ASSERT_NE(cancel, nullptr);
-  QTest::mouseClick(cancel, Qt::LeftButton);
-  QMessageBox* report = WaitForReport();
+  QTest::keyClick(progress, Qt::Key_Escape);
+  DropReportDialog* report = WaitForReport();
   ASSERT_NE(report, nullptr);
-  EXPECT_NE(report->text().indexOf(QStringLiteral("cancelled")), -1);
-  EXPECT_EQ(report->icon(), QMessageBox::Critical);  // nothing converted
-  EXPECT_EQ(FolderListing(folder), std::vector<std::string>{"big.csv"});
+  EXPECT_TRUE(report->files()->toPlainText().startsWith(QStringLiteral("big.csv: cancelled")));
+  EXPECT_EQ(ShownKind(*report), DropReportKind::kError);  // nothing converted
+  EXPECT_EQ(testing::FolderListing(folder), std::vector<std::string>{"big.csv"});
 }
 
 TEST_F(FileDropTest, ClosingTheWindowStopsTheConversionCleanly) {
-  const fs::path big = BigFile();
-  Drop(&form, {big});
+  const fs::path big = testing::MakeBigFile(folder);
+  Drop(&form, std::vector<std::string>{big.string()});
   QProgressDialog* progress = form.file_drop().progress_dialog();
   ASSERT_NE(progress, nullptr);
   ASSERT_TRUE(WaitFor([progress] { return progress->value() > 0; }));
   form.close();
   EXPECT_FALSE(form.file_drop().running());
-  EXPECT_EQ(FolderListing(folder), std::vector<std::string>{"big.csv"});
+  EXPECT_EQ(testing::FolderListing(folder), std::vector<std::string>{"big.csv"});
 }
 
-TEST_F(FileDropTest, ExistingOutputsAreAskedAboutOnceForTheWholeDrop) {
-  const std::string input = std::string(kHeader) + MakeRecord(1, 1796619600, 0, 0).in;
-  for (const char* name : {"a.csv", "b.csv", "c.csv"}) WriteFile(folder / name, input);
-  WriteFile(folder / "a.converted.csv", "kept a");
-  WriteFile(folder / "b.converted.csv", "kept b");
+// However many files, the report keeps one size on the screen, its buttons in view.
+TEST_F(FileDropTest, AReportOfFiftyFilesKeepsItsSize) {
+  testing::MakeCallFiles(folder / "one", 1);
+  testing::MakeCallFiles(folder / "fifty", 50);
+  QSize sizes[2];
+  for (int run = 0; run < 2; ++run) {
+    Drop(&form, std::vector<std::string>{(folder / (run == 0 ? "one" : "fifty")).string()});
+    DropReportDialog* report = WaitForReport();
+    ASSERT_NE(report, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(report));
+    sizes[run] = report->frameGeometry().size();
+    EXPECT_TRUE(report->screen()->availableGeometry().contains(report->frameGeometry()));
+    for (QPushButton* button : report->findChildren<QPushButton*>()) {
+      EXPECT_TRUE(report->rect().contains(QRect(button->mapTo(report, QPoint()), button->size())));
+    }
+    if (run == 1) {
+      EXPECT_TRUE(report->totals()->text().startsWith(QStringLiteral("Converted 50 of 50 files.")));
+      EXPECT_EQ(report->files()->toPlainText().count(QStringLiteral(".converted.csv")), 50);
+      EXPECT_TRUE(report->grab().save(
+          QStringLiteral(HALVRENN_SCREENSHOT_DIR "/halvrenn-qt-drop-report.png")));
+    }
+    report->close();
+    ASSERT_TRUE(WaitFor([this] { return form.file_drop().report() == nullptr; }));
+  }
+  EXPECT_EQ(sizes[0], sizes[1]);
+}
 
-  // The question is modal: the answer comes from a timer while it waits.
-  int questions = 0;
-  const auto answer = [&questions](const QString& button) {
-    QTimer::singleShot(0, [&questions, button] {
-      auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (question == nullptr) return;
-      ++questions;
-      for (QAbstractButton* each : question->buttons()) {
-        if (each->text().remove('&') == button) each->click();
-      }
-    });
-  };
-  answer(QStringLiteral("Skip"));
-  Drop(&form, {folder});
-  ASSERT_NE(WaitForReport(), nullptr);
-  EXPECT_EQ(questions, 1);
-  EXPECT_EQ(ReadFile(folder / "a.converted.csv"), "kept a");
-  EXPECT_EQ(ReadFile(folder / "b.converted.csv"), "kept b");
-  EXPECT_TRUE(fs::exists(folder / "c.converted.csv"));
-  EXPECT_NE(form.file_drop().report()->text().indexOf(QStringLiteral("a.csv: skipped")), -1);
+// Open Folder hands the desktop the outputs' folder, from a relative path made absolute at the
+// drop; where nothing can open it, the report says so and stays. The desktop's opener is a
+// stand-in on PATH that notes what it was given, or none at all. Qt looks for the opener once per
+// process, so each case runs in a process of its own (on X: the offscreen platform has no
+// desktop services).
+class OpenFolder : public FileDropTest {
+ protected:
+  DropReportDialog* ConvertAndOpenFolder(const fs::path& path_folder) {
+    testing::MakeCallFiles(folder / "day", 1);
+    const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+    setenv("PATH", path_folder.c_str(), 1);
+    const fs::path current = fs::current_path();
+    fs::current_path(folder);
+    form.ConvertFiles({"day"});
+    fs::current_path(current);
+    DropReportDialog* report = WaitForReport();
+    if (report != nullptr && report->open_folder() != nullptr) report->open_folder()->click();
+    setenv("PATH", path.c_str(), 1);
+    return report;
+  }
+};
 
-  answer(QStringLiteral("Replace"));
-  Drop(&form, {folder / "a.csv"});
+TEST_F(OpenFolder, OpensTheOutputsFolder) {
+  const fs::path bin = folder / "bin";
+  fs::create_directories(bin);
+  const fs::path opened = folder / "opened.txt";
+  std::ofstream(bin / "xdg-open") << "#!/bin/sh\nprintf '%s' \"$1\" > '" << opened.string()
+                                  << "'\n";
+  fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+  ASSERT_NE(ConvertAndOpenFolder(bin), nullptr);
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(opened) && fs::file_size(opened) > 0; }));
+  std::ifstream file(opened);
+  const std::string url((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(url, "file://" + (folder / "day").string());
+  EXPECT_TRUE(WaitFor([this] { return form.file_drop().report() == nullptr; }));
+}
+
+TEST_F(OpenFolder, SaysWhyNotAndStays) {
+  DropReportDialog* report = ConvertAndOpenFolder(folder);
+  ASSERT_NE(report, nullptr);
+  EXPECT_TRUE(report->note()->text().startsWith(
+      QStringLiteral("The folder %1 could not be opened: ").arg((folder / "day").c_str())))
+      << report->note()->text().toStdString();
+  EXPECT_TRUE(report->isVisible());
+}
+
+// A name in Latin-1 in a UTF-8 locale, dropped as a file manager encodes it: converted beside
+// itself under its own bytes.
+TEST_F(FileDropTest, NamesThatAreNotUtf8AreConverted) {
+  testing::MakeCallFiles(folder, 1);
+  const std::string latin1 = (folder / "caf\xe9.csv").string();
+  fs::rename(folder / "cdr_Cluster1_01_202612070910_1", latin1);
+  QList<QUrl> urls{
+      QUrl::fromEncoded("file://" + QByteArray::fromStdString(latin1).toPercentEncoding("/"))};
+  Drop(&form, urls);
   ASSERT_NE(WaitForReport(), nullptr);
-  EXPECT_EQ(questions, 2);
-  EXPECT_EQ(ReadFile(folder / "a.converted.csv"), ReadFile(folder / "c.converted.csv"));
+  EXPECT_TRUE(fs::exists(folder / "caf\xe9.converted.csv"));
 }
 
 }  // namespace

@@ -1,24 +1,26 @@
 // Files dropped on the real Win32 window, inside the test process under Wine: a real WM_DROPFILES
-// with an HDROP built here, the real files converted on the worker, the progress window, Cancel,
-// the question about existing outputs and the report. Message boxes are answered by a timer,
-// which runs inside their modal loops. The run's zone is Greenwich (TZ=Etc/UTC).
+// with an HDROP built here, the real files converted on the worker, the real dialogs answered
+// and read back by a timer, which runs inside their modal loops. The shared scenarios
+// (drop_scenarios.h), and what only a window shows: the progress window beside Form1 while
+// typing goes on, its keys, closing, a report of 50 files, and Open Folder.
 
 #include "file_drop_window.h"
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "drop_scenarios.h"
 #include "form1_window.h"
 #include "reference.h"
 #include "utf16_text.h"
@@ -26,57 +28,16 @@
 namespace halvrenn::win32 {
 namespace {
 
+namespace fs = std::filesystem;
+using testing::Answer;
+using testing::DropScenario;
+using testing::ShownDrop;
+
 constexpr int kTestIcon = 1;  // test_icon.rc
-constexpr const char* kHeader =
-    "cdrRecordType,globalCallID_callId,dateTimeOrigination,callingPartyNumber,dateTimeConnect\r\n"
-    "INTEGER,INTEGER,INTEGER,VARCHAR(50),INTEGER\r\n";
 
-std::string Iso(std::int64_t count) {
-  const testing::ReferenceDateTime t = testing::ReferenceCalendar(count);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                t.minute, t.second);
-  return text;
-}
-
-// A record, and what the default conversion appends to it at Greenwich: Greenwich and local
-// time alike for each stamp, nothing for 0.
-std::string Record(int id, std::int64_t origination, std::int64_t connect, bool converted) {
-  std::string record = "1," + std::to_string(id) + "," + std::to_string(origination) +
-                       ",\"+1 555, " + std::to_string(id) + "\"," + std::to_string(connect);
-  if (converted) {
-    for (const std::int64_t count : {origination, connect}) {
-      const std::string text = count == 0 ? std::string() : Iso(count);
-      record += ',';
-      record += text;
-      record += ',';
-      record += text;
-    }
-  }
-  return record + "\r\n";
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(std::filesystem::path(Utf16FromUtf8(path)), std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(std::filesystem::path(Utf16FromUtf8(path)), std::ios::binary) << bytes;
-}
-
-std::vector<std::string> FolderListing(const std::string& folder) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAW found{};
-  const HANDLE search = FindFirstFileW(Utf16FromUtf8(folder + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::string name = Utf8FromUtf16(found.cFileName);
-    if (name != "." && name != "..") names.push_back(name);
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-  std::sort(names.begin(), names.end());
-  return names;
+std::string PathText(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return {text.begin(), text.end()};
 }
 
 // A drop as the shell hands it over: DROPFILES followed by the wide paths, each ended by a zero,
@@ -96,10 +57,8 @@ HDROP MakeDrop(const std::vector<std::string>& paths) {
   return static_cast<HDROP>(memory);
 }
 
-// Saves what a window shows, from the screen, as a BMP.
-void SaveScreenshot(HWND window, const std::string& path) {
-  RECT rect{};
-  GetWindowRect(window, &rect);
+// Saves what the screen shows in `rect` as a BMP.
+void SaveScreenshot(const RECT& rect, const std::string& path) {
   const int width = rect.right - rect.left, height = rect.bottom - rect.top;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
@@ -130,63 +89,127 @@ void SaveScreenshot(HWND window, const std::string& path) {
   ReleaseDC(nullptr, screen);
 }
 
-// The message boxes this thread shows, answered by a timer in their modal loop.
-// The icon control of a message box: 20 on Windows, 1088 in Wine's template.
-const int kIconControl = [] {
-  const HMODULE wine = GetModuleHandleW(L"ntdll.dll");
-  return wine != nullptr && GetProcAddress(wine, "wine_get_version") != nullptr ? 1088 : 20;
-}();
+std::string WindowText(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  std::string utf8;
+  for (const char c : Utf8FromUtf16(text)) {
+    if (c != '\r') utf8 += c;
+  }
+  return utf8;
+}
 
-struct MessageBoxes {
-  std::vector<std::string> texts;
-  std::vector<HICON> icons;                       // each box's, from its icon control
-  std::function<int(const std::string&)> answer;  // the button to press for a text
-  std::string screenshot;                         // where to save the first report, if anywhere
+// A report dialog as the timer found it.
+struct ShownReport {
+  HWND dialog = nullptr;
+  RECT rect{};
+  DropReportKind kind = DropReportKind::kInformation;
+  std::string totals{};
+  std::string files{};
 };
-MessageBoxes* boxes = nullptr;
 
-BOOL CALLBACK AnswerBox(HWND window, LPARAM) {
+// The dialogs this thread shows, answered by a timer in their modal loops.
+struct Dialogs {
+  Answer answer = Answer::kSkip;
+  std::string question;
+  std::string message;
+  std::vector<ShownReport> reports;
+  // What is done with a report before it closes: by default nothing.
+  std::function<void(const ShownReport&)> on_report;
+};
+Dialogs* dialogs = nullptr;
+
+BOOL CALLBACK CollectStatics(HWND child, LPARAM texts) {
+  wchar_t class_name[16] = {};
+  GetClassNameW(child, class_name, 16);
+  const std::string text = WindowText(child);
+  if (std::wstring_view(class_name) == L"Static" && !text.empty()) {
+    auto& joined = *reinterpret_cast<std::string*>(texts);
+    if (!joined.empty()) joined += '\n';
+    joined += text;
+  }
+  return TRUE;
+}
+
+HWND ButtonWithText(HWND dialog, const char* text) {
+  for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (WindowText(child) == text) return child;
+  }
+  return nullptr;
+}
+
+BOOL CALLBACK AnswerDialog(HWND window, LPARAM) {
   wchar_t class_name[16] = {};
   GetClassNameW(window, class_name, 16);
   if (std::wstring_view(class_name) != L"#32770" || !IsWindowVisible(window)) return TRUE;
-  wchar_t text[4096] = {};
-  GetDlgItemTextW(window, 0xFFFF, text, 4096);
-  boxes->texts.push_back(Utf8FromUtf16(text));
-  boxes->icons.push_back(
-      reinterpret_cast<HICON>(SendDlgItemMessageW(window, kIconControl, STM_GETICON, 0, 0)));
-  if (!boxes->screenshot.empty() && boxes->texts.back().starts_with("Converted")) {
-    SaveScreenshot(window, boxes->screenshot);
-    boxes->screenshot.clear();
+  if (HWND totals = GetDlgItem(window, FileDropWindow::kReportTotals)) {
+    ShownReport report{window};
+    GetWindowRect(window, &report.rect);
+    const auto icon = reinterpret_cast<HICON>(
+        SendDlgItemMessageW(window, FileDropWindow::kReportIcon, STM_GETICON, 0, 0));
+    report.kind = icon == LoadIconW(nullptr, IDI_WARNING) ? DropReportKind::kWarning
+                  : icon == LoadIconW(nullptr, IDI_ERROR) ? DropReportKind::kError
+                                                          : DropReportKind::kInformation;
+    report.totals = WindowText(totals);
+    report.files = WindowText(GetDlgItem(window, FileDropWindow::kReportFiles));
+    dialogs->reports.push_back(report);
+    if (dialogs->on_report) dialogs->on_report(report);
+    if (IsWindow(window)) PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+  } else if (HWND replace = ButtonWithText(window, "&Replace")) {
+    EnumChildWindows(window, CollectStatics, reinterpret_cast<LPARAM>(&dialogs->question));
+    SendMessageW(dialogs->answer == Answer::kReplace ? replace : ButtonWithText(window, "&Skip"),
+                 BM_CLICK, 0, 0);
+  } else if (HWND text = GetDlgItem(window, 0xFFFF)) {
+    dialogs->message = WindowText(text);
+    PostMessageW(window, WM_COMMAND, IDOK, 0);
+  } else {
+    return TRUE;
   }
-  PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(boxes->answer(boxes->texts.back())), 0);
   return FALSE;
 }
 
 void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
-  EnumThreadWindows(GetCurrentThreadId(), AnswerBox, 0);
+  EnumThreadWindows(GetCurrentThreadId(), AnswerDialog, 0);
+}
+
+void SendKeys(const std::vector<WORD>& keys) {
+  std::vector<INPUT> inputs;
+  for (const WORD key : keys) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    inputs.push_back(input);
+  }
+  for (auto key = keys.end(); key != keys.begin();) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = *--key;
+    input.ki.dwFlags = KEYEVENTF_KEYUP;
+    inputs.push_back(input);
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 class FileDropWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    folder = Utf8FromUtf16(temp) + "halvrenn-drop-" + std::to_string(GetCurrentProcessId()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    CreateDirectoryW(Utf16FromUtf8(folder).c_str(), nullptr);
+    folder = fs::temp_directory_path() /
+             ("halvrenn-drop-" + std::to_string(GetCurrentProcessId()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder);
+    fs::create_directories(folder);
     DropQuitMessages();
     ASSERT_TRUE(form.Create(GetModuleHandleW(nullptr), kTestIcon, SW_SHOWNORMAL));
-    boxes = &answered;
-    answered.answer = [](const std::string&) { return IDNO; };
+    dialogs = &shown;
     timer = SetTimer(nullptr, 0, 20, OnTimer);
   }
   void TearDown() override {
     KillTimer(nullptr, timer);
-    boxes = nullptr;
-    for (const std::string& name : FolderListing(folder)) {
-      DeleteFileW(Utf16FromUtf8(folder + "\\" + name).c_str());
-    }
-    RemoveDirectoryW(Utf16FromUtf8(folder).c_str());
+    dialogs = nullptr;
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
   }
 
   // A window destroyed before (another test's Form1) posts WM_QUIT, which would end every modal
@@ -202,7 +225,7 @@ class FileDropWindowTest : public ::testing::Test {
   }
 
   // Runs the window's messages until `done`, or a minute.
-  bool PumpUntil(const std::function<bool()>& done) {
+  static bool PumpUntil(const std::function<bool()>& done) {
     const ULONGLONG deadline = GetTickCount64() + 60000;
     while (!done()) {
       if (GetTickCount64() > deadline) return false;
@@ -216,113 +239,186 @@ class FileDropWindowTest : public ::testing::Test {
     return true;
   }
 
-  bool Reported() {
-    return std::any_of(answered.texts.begin(), answered.texts.end(),
-                       [](const std::string& text) { return text.starts_with("Converted"); });
+  bool Reported(std::size_t count = 1) const { return shown.reports.size() >= count; }
+
+  HWND Field(int index) const {
+    HWND control = GetWindow(form.handle(), GW_CHILD);
+    for (int i = 0; i < index; ++i) control = GetWindow(control, GW_HWNDNEXT);
+    return control;
   }
 
-  std::string BigFile() {
-    std::string records;
-    for (int id = 0; id < 4000; ++id)
-      records += Record(id, 1700000000 + id, 1700000005 + id, false);
-    const std::string path = folder + "\\big.csv";
-    std::ofstream file(std::filesystem::path(Utf16FromUtf8(path)), std::ios::binary);
-    file << kHeader;
-    for (int block = 0; block < 300; ++block) file << records;  // about 80 MB
-    return path;
-  }
-
-  std::string folder;
+  fs::path folder;
   Form1Window form;
-  MessageBoxes answered;
+  Dialogs shown;
   UINT_PTR timer = 0;
 };
 
-TEST_F(FileDropWindowTest, DroppedFilesAreConvertedAndReported) {
-  const std::string input = std::string(kHeader) + Record(1, 1796619600, 1796619605, false) +
-                            Record(2, 4294967295, 0, false);
-  const std::string expected =
-      Record(1, 1796619600, 1796619605, true) + Record(2, 4294967295, 0, true);
-  WriteFile(folder + "\\calls.csv", input);
-  WriteFile(folder + "\\cdr_Cluster1_01_202612070915_1", input);
-  answered.screenshot = HALVRENN_SCREENSHOT_DIR "/halvrenn-win32-drop-report.bmp";
+class Win32DropScenario : public FileDropWindowTest,
+                          public ::testing::WithParamInterface<DropScenario> {};
 
-  Drop({folder + "\\calls.csv", folder + "\\cdr_Cluster1_01_202612070915_1",
-        folder + "\\missing.csv"});
-  ASSERT_TRUE(PumpUntil([this] { return Reported(); }));
-
-  for (const char* name :
-       {"\\calls.converted.csv", "\\cdr_Cluster1_01_202612070915_1.converted.csv"}) {
-    const std::string converted = ReadFile(folder + name);
-    ASSERT_GT(converted.size(), expected.size()) << name;
-    EXPECT_EQ(converted.substr(converted.size() - expected.size()), expected) << name;
+TEST_P(Win32DropScenario, ShowsAndWritesWhatTheScenarioSays) {
+  const DropScenario& scenario = GetParam();
+  for (const fs::path& hidden : testing::MakeScenarioFiles(scenario, folder)) {
+    SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   }
-  const std::string& report = answered.texts.back();
-  EXPECT_NE(report.find("Converted 2 of 3 files."), std::string::npos) << report;
-  EXPECT_NE(report.find("calls.csv: 2 records, 3 converted, 1 empty, 0 rejected, 0 malformed"),
-            std::string::npos)
-      << report;
-  EXPECT_NE(report.find("missing.csv"), std::string::npos) << report;
-  EXPECT_EQ(answered.icons.back(), LoadIconW(nullptr, IDI_WARNING));  // a file failed
-  EXPECT_NE(report.find("Open the folder"), std::string::npos) << report;
+  shown.answer = scenario.answer;
+  Drop(testing::DroppedPaths(scenario, folder));
+  ASSERT_TRUE(PumpUntil([this] { return Reported() || !shown.message.empty(); }));
+  ShownDrop drop{shown.question, shown.message, Reported()};
+  if (Reported()) {
+    drop.kind = shown.reports.front().kind;
+    drop.totals = shown.reports.front().totals;
+    drop.files = shown.reports.front().files;
+  }
+  testing::ExpectScenarioOutcome(scenario, folder, drop);
   EXPECT_FALSE(form.file_drop().running());
 }
 
-TEST_F(FileDropWindowTest, ProgressShowsWhileTypingGoesOnAndCancelLeavesNoOutput) {
-  const std::string big = BigFile();
-  Drop({big});
-  ASSERT_TRUE(PumpUntil([this] {
-    HWND progress = form.file_drop().progress_window();
-    HWND bar =
-        progress != nullptr ? FindWindowExW(progress, nullptr, PROGRESS_CLASSW, nullptr) : nullptr;
-    return bar != nullptr && SendMessageW(bar, PBM_GETPOS, 0, 0) > 0;
-  }));
-  HWND progress = form.file_drop().progress_window();
-  ASSERT_TRUE(IsWindowVisible(progress));
-  SaveScreenshot(progress, HALVRENN_SCREENSHOT_DIR "/halvrenn-win32-drop-progress.bmp");
+INSTANTIATE_TEST_SUITE_P(Scenarios, Win32DropScenario,
+                         ::testing::ValuesIn(testing::DropScenarios()), testing::ScenarioName);
 
-  // The window answers while the worker converts: typing into Text1 fills Text2.
-  HWND text1 = GetWindow(GetWindow(form.handle(), GW_CHILD), GW_HWNDNEXT);
-  HWND text2 = GetWindow(GetWindow(text1, GW_HWNDNEXT), GW_HWNDNEXT);
-  for (const wchar_t digit : std::wstring(L"86400")) SendMessageW(text1, WM_CHAR, digit, 0);
-  wchar_t shown[64] = {};
-  GetWindowTextW(text2, shown, 64);
-  EXPECT_EQ(Utf8FromUtf16(shown), testing::ExpectedDateText(86400));
-  ASSERT_TRUE(form.file_drop().running());
+bool Intersect(const RECT& a, const RECT& b) {
+  RECT both{};
+  return IntersectRect(&both, &a, &b) != 0;
+}
 
-  SendMessageW(FindWindowExW(progress, nullptr, L"Button", nullptr), BM_CLICK, 0, 0);
-  ASSERT_TRUE(PumpUntil([this] { return Reported(); }));
-  EXPECT_NE(answered.texts.back().find("cancelled"), std::string::npos) << answered.texts.back();
-  EXPECT_EQ(FolderListing(folder), std::vector<std::string>{"big.csv"});
+// The progress window hides no field of Form1, typing goes on while it shows, and it is
+// cancelled from the keyboard: each key on the progress window, as a user presses it.
+TEST_F(FileDropWindowTest, ProgressSitsBesideFormTypingGoesOnAndKeysCancel) {
+  const fs::path big = testing::MakeBigFile(folder);
+  const std::pair<const char*, std::vector<WORD>> keys[] = {{"Escape", {VK_ESCAPE}},
+                                                            {"Enter", {VK_RETURN}},
+                                                            {"Space", {VK_SPACE}},
+                                                            {"Alt+F4", {VK_MENU, VK_F4}}};
+  for (const auto& [name, key] : keys) {
+    SCOPED_TRACE(name);
+    const std::size_t reports = shown.reports.size();
+    Drop({PathText(big)});
+    HWND progress = nullptr;
+    ASSERT_TRUE(PumpUntil([&] {
+      progress = form.file_drop().progress_window();
+      HWND bar = progress != nullptr ? FindWindowExW(progress, nullptr, PROGRESS_CLASSW, nullptr)
+                                     : nullptr;
+      return bar != nullptr && SendMessageW(bar, PBM_GETPOS, 0, 0) > 0;
+    }));
+    ASSERT_TRUE(IsWindowVisible(progress));
+    RECT progress_rect{}, form_rect{};
+    GetWindowRect(progress, &progress_rect);
+    GetWindowRect(form.handle(), &form_rect);
+    EXPECT_FALSE(Intersect(progress_rect, form_rect));
+    if (reports == 0) {
+      RECT both{};
+      UnionRect(&both, &progress_rect, &form_rect);
+      SaveScreenshot(both, HALVRENN_SCREENSHOT_DIR "/halvrenn-win32-drop-progress.bmp");
+
+      // The window answers while the worker converts: typing into Text1 fills Text2, and the
+      // focus stays in Text1.
+      EXPECT_EQ(GetFocus(), Field(1));
+      for (const wchar_t digit : std::wstring(L"86400")) SendMessageW(Field(1), WM_CHAR, digit, 0);
+      EXPECT_EQ(WindowText(Field(3)), testing::ExpectedDateText(86400));
+      ASSERT_TRUE(form.file_drop().running());
+    }
+
+    SetForegroundWindow(progress);
+    ASSERT_TRUE(PumpUntil([progress] { return GetForegroundWindow() == progress; }));
+    SendKeys(key);
+    ASSERT_TRUE(PumpUntil([&] { return Reported(reports + 1); }));
+    EXPECT_TRUE(shown.reports.back().files.starts_with("big.csv: cancelled"))
+        << shown.reports.back().files;
+    EXPECT_EQ(shown.reports.back().kind, DropReportKind::kError);
+    EXPECT_EQ(testing::FolderListing(folder), std::vector<std::string>{"big.csv"});
+    EXPECT_TRUE(IsWindow(form.handle()));
+  }
 }
 
 TEST_F(FileDropWindowTest, ClosingTheWindowStopsTheConversionCleanly) {
-  const std::string big = BigFile();
-  Drop({big});
+  const fs::path big = testing::MakeBigFile(folder);
+  Drop({PathText(big)});
   ASSERT_TRUE(PumpUntil([this] { return form.file_drop().progress_window() != nullptr; }));
   // As the window system's close command does.
   SendMessageW(form.handle(), WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(form.handle()));
   DropQuitMessages();
-  EXPECT_EQ(FolderListing(folder), std::vector<std::string>{"big.csv"});
+  EXPECT_EQ(testing::FolderListing(folder), std::vector<std::string>{"big.csv"});
 }
 
-TEST_F(FileDropWindowTest, ExistingOutputsAreAskedAboutOnce) {
-  const std::string input = std::string(kHeader) + Record(1, 1796619600, 0, false);
-  for (const char* name : {"\\a.csv", "\\b.csv", "\\c.csv"}) WriteFile(folder + name, input);
-  WriteFile(folder + "\\a.converted.csv", "kept a");
-  WriteFile(folder + "\\b.converted.csv", "kept b");
+// However many files, the report keeps one size within the screen's work area.
+TEST_F(FileDropWindowTest, AReportOfFiftyFilesKeepsItsSize) {
+  testing::MakeCallFiles(folder / "one", 1);
+  testing::MakeCallFiles(folder / "fifty", 50);
+  shown.on_report = [](const ShownReport& report) {
+    if (report.totals.starts_with("Converted 50 ")) {
+      SaveScreenshot(report.rect, HALVRENN_SCREENSHOT_DIR "/halvrenn-win32-drop-report.bmp");
+    }
+  };
+  Drop({PathText(folder / "one")});
+  ASSERT_TRUE(PumpUntil([this] { return Reported(1); }));
+  Drop({PathText(folder / "fifty")});
+  ASSERT_TRUE(PumpUntil([this] { return Reported(2); }));
 
-  Drop({folder});  // No: skip those files
-  ASSERT_TRUE(PumpUntil([this] { return Reported(); }));
-  const auto questions =
-      std::count_if(answered.texts.begin(), answered.texts.end(),
-                    [](const std::string& t) { return t.find("Replace") != std::string::npos; });
-  EXPECT_EQ(questions, 1);
-  EXPECT_EQ(ReadFile(folder + "\\a.converted.csv"), "kept a");
-  EXPECT_EQ(ReadFile(folder + "\\b.converted.csv"), "kept b");
-  EXPECT_TRUE(ReadFile(folder + "\\c.converted.csv").starts_with("cdrRecordType"));
-  EXPECT_NE(answered.texts.back().find("a.csv: skipped"), std::string::npos);
+  const ShownReport& one = shown.reports[0];
+  const ShownReport& fifty = shown.reports[1];
+  EXPECT_TRUE(fifty.totals.starts_with("Converted 50 of 50 files.")) << fifty.totals;
+  EXPECT_EQ(fifty.rect.right - fifty.rect.left, one.rect.right - one.rect.left);
+  EXPECT_EQ(fifty.rect.bottom - fifty.rect.top, one.rect.bottom - one.rect.top);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(form.handle(), MONITOR_DEFAULTTONEAREST), &monitor);
+  RECT inside{};
+  IntersectRect(&inside, &fifty.rect, &monitor.rcWork);
+  EXPECT_TRUE(EqualRect(&inside, &fifty.rect));
+}
+
+struct FoundWindow {
+  std::wstring title;
+  HWND window = nullptr;
+};
+
+BOOL CALLBACK FindByTitle(HWND window, LPARAM lparam) {
+  auto* found = reinterpret_cast<FoundWindow*>(lparam);
+  wchar_t title[MAX_PATH] = {};
+  GetWindowTextW(window, title, MAX_PATH);
+  if (IsWindowVisible(window) && found->title == title) {
+    found->window = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Open Folder shows the outputs' folder, from a relative path made absolute at the drop, in the
+// file manager (Wine's Explorer, a window titled by the folder); where the folder is gone, the
+// report says why and stays open.
+TEST_F(FileDropWindowTest, OpenFolderShowsTheOutputsFolderOrSaysWhyNot) {
+  const fs::path day = folder / "day-of-calls";
+  testing::MakeCallFiles(day, 1);
+  const fs::path current = fs::current_path();
+  shown.answer = Answer::kReplace;  // the second drop converts the same file again
+  std::string note;
+  shown.on_report = [&](const ShownReport& report) {
+    if (shown.reports.size() == 2) fs::remove_all(day);
+    SendMessageW(GetDlgItem(report.dialog, FileDropWindow::kReportOpenFolder), BM_CLICK, 0, 0);
+    if (IsWindow(report.dialog)) {
+      note = WindowText(GetDlgItem(report.dialog, FileDropWindow::kReportNote));
+    }
+  };
+  for (const bool folder_exists : {true, false}) {
+    fs::current_path(folder);
+    form.ConvertFiles({"day-of-calls"});
+    fs::current_path(current);
+    ASSERT_TRUE(PumpUntil([this, folder_exists] { return Reported(folder_exists ? 1 : 2); }));
+    if (folder_exists) {
+      FoundWindow explorer{L"day-of-calls"};
+      ASSERT_TRUE(PumpUntil([&] {
+        EnumWindows(FindByTitle, reinterpret_cast<LPARAM>(&explorer));
+        return explorer.window != nullptr;
+      }));
+      PostMessageW(explorer.window, WM_CLOSE, 0, 0);
+      EXPECT_EQ(note, "");
+    } else {
+      EXPECT_TRUE(note.starts_with("The folder " + PathText(day) + " could not be opened: "))
+          << note;
+    }
+  }
 }
 
 }  // namespace
