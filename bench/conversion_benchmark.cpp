@@ -21,8 +21,8 @@
 #include <string_view>
 #include <vector>
 
-#include "on_input_change.h"
-#include "serial_date.h"
+#include "time/serial_date.h"
+#include "window/on_input_change.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "record_scanner.h"
+#include "cdr/internal/record_scanner.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "byte_streams.h"
+#include "cdr/byte_streams.h"
 
 #include <algorithm>
 #include <cstring>

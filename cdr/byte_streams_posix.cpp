@@ -16,8 +16,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "byte_streams.h"
-#include "uncommitted_files.h"
+#include "cdr/byte_streams.h"
+#include "cdr/internal/uncommitted_files.h"
 
 namespace halvrenn::cdr {
 namespace {

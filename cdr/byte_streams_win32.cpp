@@ -9,10 +9,10 @@
 #include <climits>
 #include <string>
 
-#include "byte_streams.h"
-#include "long_paths_win32.h"
-#include "uncommitted_files.h"
-#include "utf16_text.h"
+#include "cdr/byte_streams.h"
+#include "cdr/internal/uncommitted_files.h"
+#include "cdr/long_paths_win32.h"
+#include "time/utf16_text.h"
 
 namespace halvrenn::cdr {
 namespace {

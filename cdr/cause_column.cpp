@@ -7,7 +7,7 @@
 #include <array>
 #include <string>
 
-#include "added_columns.h"
+#include "cdr/internal/added_columns.h"
 
 namespace halvrenn::cdr {
 namespace {

@@ -1,4 +1,4 @@
-#include "columns.h"
+#include "cdr/columns.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "record_scanner.h"
+#include "cdr/internal/record_scanner.h"
 
 namespace halvrenn::cdr {
 namespace {

@@ -5,7 +5,7 @@
 // fresh state of a block's; when a cut falls inside a quoted field, the conversion goes on in
 // one pass from the block before it.
 
-#include "conversion.h"
+#include "cdr/conversion.h"
 
 #include <algorithm>
 #include <chrono>
@@ -18,8 +18,9 @@
 #include <utility>
 #include <vector>
 
-#include "locale_and_zone.h"
-#include "worker_threads.h"
+#include "cdr/internal/record_converter.h"
+#include "cdr/internal/worker_threads.h"
+#include "time/locale_and_zone.h"
 
 namespace halvrenn::cdr {
 namespace {

@@ -18,11 +18,11 @@
 #include <utility>
 #include <vector>
 
-#include "byte_streams.h"
-#include "columns.h"
-#include "record_converter.h"
-#include "time_texts.h"
-#include "zone_rules.h"
+#include "cdr/byte_streams.h"
+#include "cdr/columns.h"
+#include "cdr/tally.h"
+#include "cdr/time_texts.h"
+#include "time/zone_rules.h"
 
 namespace halvrenn::cdr {
 

@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <string>
 
-#include "byte_streams.h"
-#include "folder_files.h"
+#include "cdr/byte_streams.h"
+#include "cdr/folder_files.h"
 
 namespace halvrenn::cdr {
 

@@ -5,10 +5,10 @@
 
 #include <windows.h>
 
-#include "byte_streams.h"
-#include "folder_files.h"
-#include "long_paths_win32.h"
-#include "utf16_text.h"
+#include "cdr/byte_streams.h"
+#include "cdr/folder_files.h"
+#include "cdr/long_paths_win32.h"
+#include "time/utf16_text.h"
 
 namespace halvrenn::cdr {
 

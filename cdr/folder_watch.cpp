@@ -1,14 +1,14 @@
 // The scan of a folder every period, for folders that give no events (a network share): the
 // same on every platform but for the wait, which a WakeSignal ends early.
 
-#include "folder_watch.h"
+#include "cdr/folder_watch.h"
 
 #include <map>
 #include <utility>
 
-#include "byte_streams.h"
-#include "folder_files.h"
-#include "wake_signal.h"
+#include "cdr/byte_streams.h"
+#include "cdr/folder_files.h"
+#include "cdr/wake_signal.h"
 
 namespace halvrenn::cdr {
 namespace {

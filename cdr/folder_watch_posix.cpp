@@ -19,9 +19,9 @@
 #include <climits>
 #include <cstring>
 
-#include "byte_streams.h"
-#include "folder_watch.h"
-#include "wake_signal.h"
+#include "cdr/byte_streams.h"
+#include "cdr/folder_watch.h"
+#include "cdr/wake_signal.h"
 
 namespace halvrenn::cdr {
 namespace {

@@ -11,11 +11,11 @@
 #include <cstring>
 #include <cwctype>
 
-#include "byte_streams.h"
-#include "folder_watch.h"
-#include "long_paths_win32.h"
-#include "utf16_text.h"
-#include "wake_signal.h"
+#include "cdr/byte_streams.h"
+#include "cdr/folder_watch.h"
+#include "cdr/long_paths_win32.h"
+#include "cdr/wake_signal.h"
+#include "time/utf16_text.h"
 
 namespace halvrenn::cdr {
 namespace {

@@ -1,8 +1,8 @@
-#include "long_paths_win32.h"
+#include "cdr/long_paths_win32.h"
 
 #include <windows.h>
 
-#include "utf16_text.h"
+#include "time/utf16_text.h"
 
 namespace halvrenn::cdr {
 

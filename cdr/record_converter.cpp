@@ -1,9 +1,9 @@
-#include "record_converter.h"
+#include "cdr/internal/record_converter.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "time_stamp_column.h"
+#include "cdr/internal/time_stamp_column.h"
 
 namespace halvrenn::cdr {
 namespace {
@@ -24,42 +24,6 @@ void AppendQuoted(std::string& out, std::string_view text) {
 }
 
 }  // namespace
-
-void LineNumbers::Add(std::uint64_t line) {
-  ++count;
-  if (!first.empty() && first.back() == line) return;
-  if (first.size() < kKept) {
-    first.push_back(line);
-  } else {
-    more = true;
-  }
-}
-
-void LineNumbers::Append(const LineNumbers& later, std::uint64_t line_offset) {
-  count += later.count;
-  for (const std::uint64_t line : later.first) {
-    if (!first.empty() && first.back() == line + line_offset) continue;
-    if (first.size() < kKept) {
-      first.push_back(line + line_offset);
-    } else {
-      more = true;
-    }
-  }
-  more = more || later.more;
-}
-
-void Tally::Append(const Tally& later) {
-  records += later.records;
-  converted += later.converted;
-  for (std::size_t kind = 0; kind < converted_of.size(); ++kind) {
-    converted_of[kind] += later.converted_of[kind];
-  }
-  unknown_causes += later.unknown_causes;
-  empty += later.empty;
-  rejected.Append(later.rejected, line_breaks);
-  malformed.Append(later.malformed, line_breaks);
-  line_breaks += later.line_breaks;
-}
 
 bool IsTypeWord(std::string_view word) {
   if (word.empty() || word[0] < 'A' || word[0] > 'Z') return false;

@@ -1,4 +1,4 @@
-#include "summary_text.h"
+#include "cdr/summary_text.h"
 
 #include <algorithm>
 #include <array>

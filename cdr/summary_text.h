@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "conversion.h"
+#include "cdr/conversion.h"
 
 namespace halvrenn::cdr {
 

@@ -1,4 +1,4 @@
-#include "time_stamp_column.h"
+#include "cdr/internal/time_stamp_column.h"
 
 namespace halvrenn::cdr {
 

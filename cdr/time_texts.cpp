@@ -1,11 +1,11 @@
-#include "time_texts.h"
+#include "cdr/time_texts.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdlib>
 
-#include "civil_date_time.h"
-#include "serial_date.h"
+#include "time/civil_date_time.h"
+#include "time/serial_date.h"
 
 namespace halvrenn::cdr {
 namespace {

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "zone_rules.h"
+#include "time/zone_rules.h"
 
 namespace halvrenn::cdr {
 

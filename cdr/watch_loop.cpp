@@ -1,4 +1,4 @@
-#include "watch_loop.h"
+#include "cdr/watch_loop.h"
 
 #include <algorithm>
 #include <array>
@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "byte_streams.h"
-#include "folder_files.h"
+#include "cdr/byte_streams.h"
+#include "cdr/folder_files.h"
 
 namespace halvrenn::cdr {
 namespace {

@@ -29,8 +29,8 @@
 #include <string>
 #include <string_view>
 
-#include "conversion.h"
-#include "folder_watch.h"
+#include "cdr/conversion.h"
+#include "cdr/folder_watch.h"
 
 namespace halvrenn::cdr {
 

@@ -1,4 +1,4 @@
-#include "worker_threads.h"
+#include "cdr/internal/worker_threads.h"
 
 #include <system_error>
 #include <utility>

@@ -13,7 +13,7 @@
 #include <string>
 #include <utility>
 
-#include "worker_threads.h"
+#include "cdr/internal/worker_threads.h"
 
 namespace halvrenn::cdr {
 namespace {

@@ -7,7 +7,7 @@
 #include <new>
 #include <utility>
 
-#include "worker_threads.h"
+#include "cdr/internal/worker_threads.h"
 
 namespace halvrenn::cdr {
 namespace {

@@ -15,8 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "cdr/conversion.h"
 #include "cdr_round_trip.h"
-#include "conversion.h"
 #include "fuzz_check.h"
 
 namespace {

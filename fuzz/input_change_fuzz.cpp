@@ -21,10 +21,10 @@
 #include <string_view>
 #include <utility>
 
-#include "dispatch.h"
 #include "fuzz_check.h"
-#include "module1.h"
-#include "number_text.h"
+#include "time/module1.h"
+#include "time/number_text.h"
+#include "window/dispatch.h"
 #include "written_number.h"
 
 namespace {

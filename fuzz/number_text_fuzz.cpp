@@ -20,10 +20,10 @@
 #include <string>
 #include <string_view>
 
-#include "checked_int32.h"
 #include "fuzz_check.h"
-#include "number_text.h"
-#include "rounding.h"
+#include "time/checked_int32.h"
+#include "time/number_text.h"
+#include "time/rounding.h"
 #include "written_number.h"
 
 namespace {

@@ -1,8 +1,8 @@
-#include "checked_int32.h"
+#include "time/checked_int32.h"
 
 #include <limits>
 
-#include "rounding.h"
+#include "time/rounding.h"
 
 namespace halvrenn {
 namespace {

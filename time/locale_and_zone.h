@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "civil_date_time.h"
+#include "time/civil_date_time.h"
 
 namespace halvrenn::platform {
 

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "locale_and_zone.h"
-#include "utf16_text.h"
+#include "time/locale_and_zone.h"
+#include "time/utf16_text.h"
 
 namespace halvrenn::platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "locale_patterns_posix.h"
+#include "time/locale_patterns_posix.h"
 
 #include <algorithm>
 #include <cctype>

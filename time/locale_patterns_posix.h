@@ -28,7 +28,7 @@
 #include <string>
 #include <string_view>
 
-#include "civil_date_time.h"
+#include "time/civil_date_time.h"
 
 namespace halvrenn {
 

@@ -19,9 +19,9 @@
 #include <string_view>
 #include <vector>
 
-#include "locale_and_zone.h"
-#include "locale_patterns_posix.h"
-#include "strftime_pattern_posix.h"
+#include "time/locale_and_zone.h"
+#include "time/locale_patterns_posix.h"
+#include "time/strftime_pattern_posix.h"
 
 namespace halvrenn::platform {
 namespace {

@@ -1,9 +1,9 @@
-#include "module1.h"
+#include "time/module1.h"
 
-#include "checked_int32.h"
-#include "locale_and_zone.h"
-#include "number_text.h"
-#include "serial_date.h"
+#include "time/checked_int32.h"
+#include "time/locale_and_zone.h"
+#include "time/number_text.h"
+#include "time/serial_date.h"
 
 namespace halvrenn::Module1 {
 

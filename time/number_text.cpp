@@ -1,4 +1,4 @@
-#include "number_text.h"
+#include "time/number_text.h"
 
 #include <charconv>
 #include <limits>
@@ -6,8 +6,8 @@
 #include <string>
 #include <system_error>
 
-#include "checked_int32.h"
-#include "locale_and_zone.h"
+#include "time/checked_int32.h"
+#include "time/locale_and_zone.h"
 
 namespace halvrenn {
 namespace {

@@ -1,4 +1,4 @@
-#include "path_watch_posix.h"
+#include "time/path_watch_posix.h"
 
 #include <pthread.h>
 #include <sys/inotify.h>

@@ -1,10 +1,10 @@
-#include "serial_date.h"
+#include "time/serial_date.h"
 
 #include <cmath>
 #include <cstdint>
 
-#include "locale_and_zone.h"
-#include "rounding.h"
+#include "time/locale_and_zone.h"
+#include "time/rounding.h"
 
 namespace halvrenn {
 namespace {

@@ -1,4 +1,4 @@
-#include "strftime_pattern_posix.h"
+#include "time/strftime_pattern_posix.h"
 
 #include <algorithm>
 #include <array>

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "civil_date_time.h"
+#include "time/civil_date_time.h"
 
 namespace halvrenn {
 

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "utf16_text.h"
+#include "time/utf16_text.h"
 
 namespace halvrenn {
 

@@ -15,10 +15,10 @@
 #include <optional>
 #include <string>
 
-#include "locale_and_zone.h"
-#include "path_watch_posix.h"
-#include "zone_rules.h"
-#include "zone_rules_posix.h"
+#include "time/locale_and_zone.h"
+#include "time/path_watch_posix.h"
+#include "time/zone_rules.h"
+#include "time/zone_rules_posix.h"
 
 namespace halvrenn::platform {
 namespace {

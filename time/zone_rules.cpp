@@ -1,11 +1,11 @@
 // The base offset of a zone, from its offsets alone: the one definition that the window's
 // standard text and the converter's standard and daylight columns share.
 
-#include "zone_rules.h"
+#include "time/zone_rules.h"
 
 #include <algorithm>
 
-#include "civil_date_time.h"
+#include "time/civil_date_time.h"
 
 namespace halvrenn {
 

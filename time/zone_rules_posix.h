@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "zone_rules.h"
+#include "time/zone_rules.h"
 
 namespace halvrenn {
 

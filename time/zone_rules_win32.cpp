@@ -4,7 +4,7 @@
 // those EnumDynamicTimeZoneInformation lists, found by its Windows name ("Eastern Standard
 // Time") or by a tz database name that CLDR maps to it (windows_zone_names.inc).
 
-#include "zone_rules_win32.h"
+#include "time/zone_rules_win32.h"
 
 #include <windows.h>
 
@@ -17,10 +17,10 @@
 #include <utility>
 #include <vector>
 
-#include "civil_date_time.h"
-#include "locale_and_zone.h"
-#include "utf16_text.h"
-#include "zone_rules.h"
+#include "time/civil_date_time.h"
+#include "time/locale_and_zone.h"
+#include "time/utf16_text.h"
+#include "time/zone_rules.h"
 
 namespace halvrenn {
 namespace {

@@ -1,7 +1,7 @@
-#include "dispatch.h"
+#include "window/dispatch.h"
 
-#include "checked_int32.h"
-#include "serial_date.h"
+#include "time/checked_int32.h"
+#include "time/serial_date.h"
 
 namespace halvrenn {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "on_input_change.h"
+#include "window/on_input_change.h"
 
 namespace halvrenn {
 

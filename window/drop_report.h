@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "file_drop.h"
+#include "window/file_drop.h"
 
 namespace halvrenn {
 

@@ -1,9 +1,9 @@
-#include "file_drop.h"
+#include "window/file_drop.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "byte_streams.h"
+#include "cdr/byte_streams.h"
 
 namespace halvrenn {
 namespace {

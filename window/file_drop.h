@@ -20,8 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "conversion.h"
-#include "folder_files.h"
+#include "cdr/conversion.h"
+#include "cdr/folder_files.h"
 
 namespace halvrenn {
 

@@ -1,10 +1,10 @@
-#include "on_input_change.h"
+#include "window/on_input_change.h"
 
-#include "checked_int32.h"
-#include "civil_date_time.h"
-#include "module1.h"
-#include "number_text.h"
-#include "serial_date.h"
+#include "time/checked_int32.h"
+#include "time/civil_date_time.h"
+#include "time/module1.h"
+#include "time/number_text.h"
+#include "time/serial_date.h"
 
 namespace halvrenn {
 namespace {

@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "cli.h"
-#include "utf16_text.h"
+#include "time/utf16_text.h"
 
 // The arguments arrive in UTF-16 and go on in UTF-8, as every text of the core.
 int wmain(int argc, wchar_t** argv) {

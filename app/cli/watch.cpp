@@ -5,10 +5,10 @@
 #include <memory>
 #include <utility>
 
-#include "byte_streams.h"
-#include "summary_text.h"
+#include "cdr/byte_streams.h"
+#include "cdr/summary_text.h"
+#include "cdr/watch_loop.h"
 #include "terminal.h"
-#include "watch_loop.h"
 
 namespace halvrenn::cli {
 namespace {

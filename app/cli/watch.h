@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion.h"
-#include "folder_watch.h"
+#include "cdr/conversion.h"
+#include "cdr/folder_watch.h"
 
 namespace halvrenn::cli {
 

@@ -6,7 +6,7 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include "byte_streams.h"
+#include "cdr/byte_streams.h"
 #include "terminal.h"
 #include "watch.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "form1_widget.h"
+#include "window/qt/form1_widget.h"
 
 int main(int argc, char** argv) {
   // QApplication selects the user's locale (setlocale(LC_ALL, "")), on which the core's date

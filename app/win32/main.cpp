@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "form1_window.h"
 #include "resource.h"
-#include "utf16_text.h"
+#include "time/utf16_text.h"
+#include "window/win32/form1_window.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "cdr/summary_text.h"
 #include "convert_in_memory.h"
-#include "summary_text.h"
 
 namespace halvrenn::cdr {
 namespace {

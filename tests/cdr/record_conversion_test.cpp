@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion.h"
+#include "cdr/conversion.h"
 #include "convert_in_memory.h"
 
 namespace halvrenn::cdr {

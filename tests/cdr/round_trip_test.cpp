@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "cdr/conversion.h"
 #include "cdr_round_trip.h"
-#include "conversion.h"
 #include "convert_in_memory.h"
 
 namespace halvrenn::cdr {

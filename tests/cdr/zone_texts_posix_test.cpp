@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion.h"
+#include "cdr/conversion.h"
 
 namespace halvrenn::cdr {
 namespace {

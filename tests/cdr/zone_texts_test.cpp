@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "conversion.h"
-#include "dispatch.h"
+#include "cdr/conversion.h"
 #include "fake_fields.h"
-#include "locale_and_zone.h"
-#include "serial_date.h"
+#include "time/locale_and_zone.h"
+#include "time/serial_date.h"
+#include "window/dispatch.h"
 
 namespace halvrenn::cdr {
 namespace {

@@ -11,7 +11,7 @@
 #include <functional>
 #include <thread>
 
-#include "serial_date.h"
+#include "time/serial_date.h"
 
 namespace {
 

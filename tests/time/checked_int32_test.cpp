@@ -1,4 +1,4 @@
-#include "checked_int32.h"
+#include "time/checked_int32.h"
 
 #include <gtest/gtest.h>
 

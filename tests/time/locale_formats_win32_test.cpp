@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "serial_date.h"
+#include "time/serial_date.h"
 
 namespace halvrenn {
 namespace {

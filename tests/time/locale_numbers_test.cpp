@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "number_text.h"
+#include "time/number_text.h"
 
 namespace halvrenn {
 namespace {

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "locale_patterns_posix.h"
-#include "serial_date.h"
-#include "strftime_pattern_posix.h"
 #include "strftime_reference_posix.h"
+#include "time/locale_patterns_posix.h"
+#include "time/serial_date.h"
+#include "time/strftime_pattern_posix.h"
 
 namespace halvrenn {
 namespace {

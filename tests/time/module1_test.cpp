@@ -1,15 +1,15 @@
 // Runs once per zone of the test runs (TZ set by CTest, its Bias in HALVRENN_EXPECTED_BIAS).
 
-#include "module1.h"
+#include "time/module1.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 
-#include "checked_int32.h"
-#include "locale_and_zone.h"
 #include "reference.h"
+#include "time/checked_int32.h"
+#include "time/locale_and_zone.h"
 
 namespace halvrenn {
 namespace {

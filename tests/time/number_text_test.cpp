@@ -1,7 +1,7 @@
 // Runs under a locale whose decimal separator is a point (C.UTF-8 natively, en-US under Wine);
 // the decimal comma has its own suite in the German locale run.
 
-#include "number_text.h"
+#include "time/number_text.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "checked_int32.h"
+#include "time/checked_int32.h"
 
 namespace halvrenn {
 namespace {

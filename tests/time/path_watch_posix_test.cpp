@@ -1,7 +1,7 @@
 // The watch on a path like /etc/localtime, in a temporary folder of its own: each way an
 // administrator changes the zone shows once, and changes beside the path do not.
 
-#include "path_watch_posix.h"
+#include "time/path_watch_posix.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "serial_date.h"
+#include "time/serial_date.h"
 
 #include <gtest/gtest.h>
 

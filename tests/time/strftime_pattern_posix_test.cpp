@@ -1,7 +1,7 @@
 // The compiled patterns render exactly what the C library's strftime renders, in every locale the
 // tests generate, and refuse whatever they do not know so that strftime renders it instead.
 
-#include "strftime_pattern_posix.h"
+#include "time/strftime_pattern_posix.h"
 
 #include <langinfo.h>
 

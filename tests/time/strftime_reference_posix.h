@@ -6,7 +6,7 @@
 #include <ctime>
 #include <string>
 
-#include "civil_date_time.h"
+#include "time/civil_date_time.h"
 
 namespace halvrenn::testing {
 

@@ -17,11 +17,11 @@
 #include <optional>
 #include <string>
 
-#include "dispatch.h"
 #include "fake_fields.h"
-#include "locale_and_zone.h"
 #include "reference.h"
-#include "zone_rules.h"
+#include "time/locale_and_zone.h"
+#include "time/zone_rules.h"
+#include "window/dispatch.h"
 
 namespace halvrenn {
 namespace {

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "conversion.h"
+#include "cdr/conversion.h"
 #include "reference.h"
 
 namespace halvrenn::testing {

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "drop_report.h"
+#include "window/drop_report.h"
 
 namespace halvrenn::testing {
 

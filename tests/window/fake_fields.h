@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "on_input_change.h"
+#include "window/on_input_change.h"
 
 namespace halvrenn::testing {
 

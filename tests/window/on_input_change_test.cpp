@@ -1,6 +1,6 @@
 // Runs once per zone of the test runs (TZ set by CTest, its Bias in HALVRENN_EXPECTED_BIAS).
 
-#include "on_input_change.h"
+#include "window/on_input_change.h"
 
 #include <gtest/gtest.h>
 
@@ -8,10 +8,10 @@
 #include <string>
 #include <type_traits>
 
-#include "checked_int32.h"
-#include "dispatch.h"
 #include "fake_fields.h"
 #include "reference.h"
+#include "time/checked_int32.h"
+#include "window/dispatch.h"
 
 namespace halvrenn {
 namespace {

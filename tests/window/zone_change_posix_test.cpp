@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "dispatch.h"
 #include "fake_fields.h"
 #include "reference.h"
+#include "window/dispatch.h"
 
 namespace halvrenn {
 namespace {

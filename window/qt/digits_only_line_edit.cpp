@@ -1,4 +1,4 @@
-#include "digits_only_line_edit.h"
+#include "window/qt/digits_only_line_edit.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -1,4 +1,4 @@
-#include "drop_report_dialog.h"
+#include "window/qt/drop_report_dialog.h"
 
 #include <QDesktopServices>
 #include <QDialogButtonBox>
@@ -9,7 +9,7 @@
 #include <QStyle>
 #include <QUrl>
 
-#include "file_drop_texts.h"
+#include "window/file_drop_texts.h"
 
 namespace halvrenn::qt {
 namespace {

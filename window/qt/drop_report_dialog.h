@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <optional>
 
-#include "drop_report.h"
+#include "window/drop_report.h"
 
 class QLabel;
 class QPlainTextEdit;

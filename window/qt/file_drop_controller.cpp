@@ -1,4 +1,4 @@
-#include "file_drop_controller.h"
+#include "window/qt/file_drop_controller.h"
 
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -6,10 +6,10 @@
 #include <QScreen>
 #include <QWidget>
 
-#include "byte_streams.h"
-#include "drop_report_dialog.h"
-#include "file_drop.h"
-#include "file_drop_texts.h"
+#include "cdr/byte_streams.h"
+#include "window/file_drop.h"
+#include "window/file_drop_texts.h"
+#include "window/qt/drop_report_dialog.h"
 
 namespace halvrenn::qt {
 namespace {

@@ -1,4 +1,4 @@
-#include "form1_widget.h"
+#include "window/qt/form1_widget.h"
 
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -8,9 +8,9 @@
 #include <QMimeData>
 #include <QUrl>
 
-#include "digits_only_line_edit.h"
-#include "dispatch.h"
-#include "file_drop_controller.h"
+#include "window/dispatch.h"
+#include "window/qt/digits_only_line_edit.h"
+#include "window/qt/file_drop_controller.h"
 
 namespace halvrenn::qt {
 namespace {

@@ -1,12 +1,12 @@
-#include "file_drop_window.h"
+#include "window/win32/file_drop_window.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "byte_streams.h"
-#include "file_drop_texts.h"
-#include "utf16_text.h"
+#include "cdr/byte_streams.h"
+#include "time/utf16_text.h"
+#include "window/file_drop_texts.h"
 
 namespace halvrenn::win32 {
 namespace {

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "drop_report.h"
-#include "file_drop.h"
+#include "window/drop_report.h"
+#include "window/file_drop.h"
 
 namespace halvrenn::win32 {
 

@@ -1,10 +1,10 @@
-#include "form1_window.h"
+#include "window/win32/form1_window.h"
 
 #include <shellapi.h>
 
-#include "dispatch.h"
-#include "file_drop_window.h"
-#include "utf16_text.h"
+#include "time/utf16_text.h"
+#include "window/dispatch.h"
+#include "window/win32/file_drop_window.h"
 
 namespace halvrenn::win32 {
 namespace {

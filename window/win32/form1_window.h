@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "form1_layout.h"
-#include "on_input_change.h"
+#include "window/form1_layout.h"
+#include "window/on_input_change.h"
 
 namespace halvrenn::win32 {
 

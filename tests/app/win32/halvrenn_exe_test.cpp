@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "form1_layout.h"
 #include "reference.h"
 #include "running_halvrenn.h"
+#include "window/form1_layout.h"
 
 namespace halvrenn::testing {
 namespace {

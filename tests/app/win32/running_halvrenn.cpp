@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "utf16_text.h"
+#include "time/utf16_text.h"
 
 namespace halvrenn::testing {
 namespace {

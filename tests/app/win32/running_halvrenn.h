@@ -8,7 +8,7 @@
 #include <array>
 #include <string>
 
-#include "form1_layout.h"
+#include "window/form1_layout.h"
 
 namespace halvrenn::testing {
 

@@ -26,10 +26,10 @@
 #include <string>
 #include <vector>
 
-#include "drop_report_dialog.h"
 #include "drop_scenarios.h"
-#include "file_drop_controller.h"
-#include "form1_widget.h"
+#include "window/qt/drop_report_dialog.h"
+#include "window/qt/file_drop_controller.h"
+#include "window/qt/form1_widget.h"
 
 namespace halvrenn::qt {
 namespace {

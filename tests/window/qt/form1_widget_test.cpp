@@ -1,7 +1,7 @@
 // The Qt front with real widgets on the offscreen platform: typing and pasting as a user would,
 // the focus, the layout from the table, and the outputs against dates computed in the test.
 
-#include "form1_widget.h"
+#include "window/qt/form1_widget.h"
 
 #include <langinfo.h>
 

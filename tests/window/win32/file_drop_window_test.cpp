@@ -4,7 +4,7 @@
 // (drop_scenarios.h), and what only a window shows: the progress window beside Form1 while
 // typing goes on, its keys, closing, a report of 50 files, and Open Folder.
 
-#include "file_drop_window.h"
+#include "window/win32/file_drop_window.h"
 
 #include <windows.h>
 
@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "drop_scenarios.h"
-#include "form1_window.h"
 #include "reference.h"
-#include "utf16_text.h"
+#include "time/utf16_text.h"
+#include "window/win32/form1_window.h"
 
 namespace halvrenn::win32 {
 namespace {

@@ -1,6 +1,6 @@
 // The Win32 front inside the test process, for what Wine does not show across processes.
 
-#include "form1_window.h"
+#include "window/win32/form1_window.h"
 
 #include <gtest/gtest.h>
 

@@ -8,9 +8,9 @@
 
 #include <vector>
 
-#include "added_columns.h"
-#include "columns.h"
-#include "time_texts.h"
+#include "cdr/columns.h"
+#include "cdr/internal/added_columns.h"
+#include "cdr/time_texts.h"
 
 namespace halvrenn::cdr {
 
