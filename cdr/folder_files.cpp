@@ -1,10 +1,10 @@
-#include "folder_files.h"
+#include "cdr/folder_files.h"
 
 #include <algorithm>
 #include <array>
 
-#include "byte_streams.h"
-#include "conversion.h"
+#include "cdr/byte_streams.h"
+#include "cdr/conversion.h"
 
 namespace halvrenn::cdr {
 namespace {
@@ -25,6 +25,16 @@ bool IsSystemFileName(std::string_view name) {
 bool IsHidden(const FolderEntry& entry) {
   return entry.hidden || entry.name.starts_with('.') || IsSystemFileName(entry.name);
 }
+
+// By the order of SkipReason: one, many.
+constexpr std::array<std::array<std::string_view, 2>, 6> kSkipWords{{
+    {"hidden or system file", "hidden or system files"},
+    {"earlier output", "earlier outputs"},
+    {"link to a folder, not followed", "links to folders, not followed"},
+    {"folder too deep to look into", "folders too deep to look into"},
+    {"folder that could not be read", "folders that could not be read"},
+    {"entry that is not a file", "entries that are not files"},
+}};
 
 void AddFolder(const std::string& folder, int level, int deepest_level, FolderFiles& found) {
   std::optional<std::vector<FolderEntry>> entries = EntriesOf(folder);
@@ -60,6 +70,26 @@ void AddFolder(const std::string& folder, int level, int deepest_level, FolderFi
 }
 
 }  // namespace
+
+std::string SkipReasonText(SkipReason reason) {
+  const std::string_view one = kSkipWords[static_cast<std::size_t>(reason)][0];
+  std::string text = one.starts_with('e') ? "an " : "a ";
+  return text += one;
+}
+
+std::string SkippedSummary(const std::vector<SkippedPath>& skipped) {
+  std::array<std::size_t, kSkipWords.size()> counts{};
+  for (const SkippedPath& path : skipped) ++counts[static_cast<std::size_t>(path.reason)];
+  std::string text;
+  for (std::size_t reason = 0; reason < counts.size(); ++reason) {
+    if (counts[reason] == 0) continue;
+    if (!text.empty()) text += ", ";
+    text += std::to_string(counts[reason]);
+    text += ' ';
+    text += kSkipWords[reason][counts[reason] == 1 ? 0 : 1];
+  }
+  return text;
+}
 
 FolderFiles FilesOfFolder(std::string_view folder, int deepest_level) {
   FolderFiles found;

@@ -41,6 +41,11 @@ struct FolderFiles {
   std::vector<SkippedPath> skipped;
 };
 
+// Why an entry is left out: "a hidden or system file", "an earlier output".
+std::string SkipReasonText(SkipReason reason);
+// How many were left out, by reason: "2 hidden or system files, 1 earlier output".
+std::string SkippedSummary(const std::vector<SkippedPath>& skipped);
+
 // Sub-folders are looked into this many levels deep: a day's folder, a node's, an hour's, and
 // room to spare; a deeper tree is more likely a mistaken drop (a whole disk) than call records.
 constexpr int kDeepestFolderLevel = 6;

@@ -6,8 +6,8 @@
 #include <iterator>
 #include <string>
 
-#include "zone_rules.h"
-#include "zone_rules_win32.h"
+#include "time/zone_rules.h"
+#include "time/zone_rules_win32.h"
 
 namespace halvrenn {
 namespace {
@@ -18,18 +18,28 @@ struct NamePair {
 };
 
 constexpr NamePair kWindowsZoneNames[] = {
-#include "windows_zone_names.inc"
+#include "time/windows_zone_names.inc"
 };
 
 }  // namespace
 
-std::unique_ptr<ZoneRules> NamedZoneRules(std::string_view name, std::string& error) {
+std::unique_ptr<ZoneRules> NamedZoneRules(std::string_view name, std::string& error,
+                                          std::string* substitute) {
   if (std::unique_ptr<ZoneRules> zone = SystemZoneRules(name)) return zone;
   const auto* mapped =
       std::lower_bound(std::begin(kWindowsZoneNames), std::end(kWindowsZoneNames), name,
                        [](const NamePair& pair, std::string_view key) { return pair.tz < key; });
   if (mapped != std::end(kWindowsZoneNames) && mapped->tz == name) {
-    if (std::unique_ptr<ZoneRules> zone = SystemZoneRules(mapped->windows)) return zone;
+    if (std::unique_ptr<ZoneRules> zone = SystemZoneRules(mapped->windows)) {
+      // Windows keeps a zone's rules for recent years and applies the earliest of them to every
+      // year before, and one Windows zone stands for tz zones whose histories differ.
+      if (substitute != nullptr) {
+        *substitute = std::string(name) + " is served by the Windows zone \"" +
+                      std::string(mapped->windows) +
+                      "\", whose history may differ from the tz database's (often before 2000)";
+      }
+      return zone;
+    }
   }
   error = "no time zone named \"" + std::string(name) + "\" on this system";
   return nullptr;

@@ -64,8 +64,11 @@ std::int32_t StandardBiasMinutes(const ZoneRules& rules, std::int64_t year);
 std::unique_ptr<ZoneRules> MachineZoneRules();
 
 // A zone by name: a tz database name on every platform where it can be had, and on Windows also
-// a Windows zone name. Nothing, with `error` set, for a name that names no zone.
-std::unique_ptr<ZoneRules> NamedZoneRules(std::string_view name, std::string& error);
+// a Windows zone name. Nothing, with `error` set, for a name that names no zone. Where the rules
+// are another zone's, `substitute` (when given) says which: Windows has no tz database and serves
+// a tz name by the Windows zone CLDR maps it to, whose history may differ (Europe/Paris in 1990).
+std::unique_ptr<ZoneRules> NamedZoneRules(std::string_view name, std::string& error,
+                                          std::string* substitute = nullptr);
 
 // The offset at an instant, looked up again only when the instant leaves the last interval, so
 // that a run of values in one season costs two comparisons each. One per thread.

@@ -14,7 +14,7 @@
 // a file that changed under the same path is loaded under another spelling of it, so that its
 // new rules are too.
 
-#include "zone_rules_posix.h"
+#include "time/zone_rules_posix.h"
 
 #include <absl/time/time.h>
 #include <sys/stat.h>
@@ -30,8 +30,8 @@
 #include <string>
 #include <utility>
 
-#include "civil_date_time.h"
-#include "zone_rules.h"
+#include "time/civil_date_time.h"
+#include "time/zone_rules.h"
 
 namespace halvrenn {
 namespace {
@@ -165,7 +165,8 @@ std::unique_ptr<ZoneRules> MachineZoneRules() {
   return CLibraryZoneRules();
 }
 
-std::unique_ptr<ZoneRules> NamedZoneRules(std::string_view name, std::string& error) {
+std::unique_ptr<ZoneRules> NamedZoneRules(std::string_view name, std::string& error,
+                                          std::string* /*substitute: the database's own rules*/) {
   // Only names of the database: a path or a rule would be read differently by the C library.
   std::unique_ptr<ZoneRules> rules;
   if (!name.empty() && !name.starts_with('/') && name.find("..") == std::string_view::npos) {

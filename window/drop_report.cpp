@@ -1,13 +1,13 @@
-#include "drop_report.h"
+#include "window/drop_report.h"
 
 #include <algorithm>
 #include <array>
 #include <initializer_list>
 #include <string_view>
 
-#include "byte_streams.h"
-#include "file_drop_texts.h"
-#include "summary_text.h"
+#include "cdr/byte_streams.h"
+#include "cdr/summary_text.h"
+#include "window/file_drop_texts.h"
 
 namespace halvrenn {
 namespace {
@@ -112,7 +112,8 @@ std::string Totals(const std::vector<DroppedFile>& outcomes,
                " empty, ", std::to_string(sum.rejected.count), " rejected; ",
                std::to_string(sum.malformed.count), " malformed."});
   }
-  if (!skipped.empty()) Put(text, {"\nLeft out of the folders: ", SkippedSummary(skipped), "."});
+  if (!skipped.empty())
+    Put(text, {"\nLeft out of the folders: ", cdr::SkippedSummary(skipped), "."});
   return text;
 }
 
@@ -179,7 +180,7 @@ DropReport MakeDropReport(const std::vector<DroppedFile>& outcomes,
   }
   for (const cdr::SkippedPath& path : skipped) {
     Put(report.files, {separator, cdr::FileNameOf(path.path), ": left out, ",
-                       SkipReasonText(path.reason), "\n    in ", cdr::FolderOf(path.path)});
+                       cdr::SkipReasonText(path.reason), "\n    in ", cdr::FolderOf(path.path)});
     separator = "\n\n";
   }
   report.outputs = FolderOfOutputs(outcomes);

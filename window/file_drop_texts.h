@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "folder_files.h"
+#include "cdr/folder_files.h"
 
 namespace halvrenn {
 
@@ -45,11 +45,6 @@ Question ReplaceQuestion(std::size_t existing);
 
 // The progress window's line: "Converting calls.csv (3 of 50)".
 std::string ProgressText(std::string_view file_name, std::size_t index, std::size_t count);
-
-// Why a folder's entry is left out: "a hidden or system file", "an earlier output".
-std::string SkipReasonText(cdr::SkipReason reason);
-// How many were left out, by reason: "2 hidden or system files, 1 earlier output".
-std::string SkippedSummary(const std::vector<cdr::SkippedPath>& skipped);
 
 // A drop that holds nothing to convert: "The dropped folders hold no files to convert.", and what
 // was left out of them.

@@ -11,8 +11,9 @@
 #include <optional>
 #include <string_view>
 
-#include "conversion.h"
-#include "summary_text.h"
+#include "cdr/conversion.h"
+#include "cdr/summary_text.h"
+#include "file_arguments.h"
 #include "terminal.h"
 #include "watch.h"
 
@@ -30,7 +31,9 @@ Adds the dates of the time stamps of call-detail-record files (CSV) as new colum
 every record, keeping every byte of the file. Each FILE is written converted beside it:
 calls.csv becomes calls.converted.csv, cdr_Cluster1_01_202612070915_1 becomes
 cdr_Cluster1_01_202612070915_1.converted.csv. No FILE, or -, converts standard input to standard
-output.
+output. A folder gives its files and its sub-folders' files, six levels deep, leaving out hidden
+and system files, earlier outputs and links to folders. On Windows the program expands * and ?
+itself, as cmd.exe leaves them.
 
 Time stamps are the columns dateTimeOrigination, dateTimeConnect, dateTimeDisconnect and
 dateTimeStamp (seconds), names ending in _epoch (seconds) and _uepoch (microseconds): counts from
@@ -51,7 +54,9 @@ Options:
       --format iso|locale  iso: 2026-12-07 09:15:00 (default); locale: the user's short date and
                            long time, as the Halvrenn window shows them
   -z, --zone NAME          the zone for local, offset, standard and daylight (default: this
-                           machine's), a tz database name such as America/New_York
+                           machine's), a tz database name such as America/New_York; on Windows
+                           also a Windows zone name, and a tz name is served by the Windows zone
+                           it maps to, whose history may differ (it warns which)
   -d, --delimiter D        comma, tab, semicolon or one character (default: from the header)
   -j, --jobs N             threads per file (default: one per processor)
   -q, --quiet              no progress line and no summary
@@ -332,6 +337,12 @@ class ProgressLine {
   std::chrono::steady_clock::time_point last_{};
 };
 
+std::string InterruptedText(std::string_view name, bool partial) {
+  return std::string(kProgram) + ": " + std::string(name) +
+         (partial ? ": interrupted; the output stops part-way\n"
+                  : ": interrupted, nothing written\n");
+}
+
 void SayWarnings(std::string_view name, const cdr::Summary& summary) {
   for (const std::string& warning : summary.warnings) {
     Say(std::string(kProgram) + ": " + std::string(name) + ": warning: " + warning + "\n");
@@ -347,7 +358,15 @@ int Run(const std::vector<std::string>& arguments) {
   if (const std::optional<int> status = Parse(arguments, command)) return *status;
 
   std::string error;
-  const std::unique_ptr<cdr::Converter> converter = cdr::Converter::Create(command.options, error);
+  // On Windows a tz name is served by a Windows zone: said once, as a warning.
+  std::string substitute;
+  std::unique_ptr<ZoneRules> rules = command.options.zone.empty()
+                                         ? MachineZoneRules()
+                                         : NamedZoneRules(command.options.zone, error, &substitute);
+  if (!rules) return UsageError(error);
+  if (!substitute.empty()) Say(std::string(kProgram) + ": warning: " + substitute + "\n");
+  const std::unique_ptr<cdr::Converter> converter =
+      cdr::Converter::Create(command.options, std::move(rules), error);
   if (!converter) return UsageError(error);
   if (command.output_directory && !cdr::IsFolder(*command.output_directory)) {
     return UsageError("no folder " + *command.output_directory);
@@ -363,9 +382,20 @@ int Run(const std::vector<std::string>& arguments) {
 
   int status = kWritten;
   cdr::OutputsOfRun outputs;
-  for (const std::string& file : command.files) {
+  // A folder gives its files, as one dropped on the window does; on Windows the program expands
+  // wildcards, which cmd.exe leaves to it.
+  for (const FileArgument& argument : FilesOfArguments(command.files)) {
+    if (argument.kind != FileArgument::Kind::kFile) {
+      const bool failed = argument.kind == FileArgument::Kind::kFailure;
+      if (failed || !command.quiet) Say(std::string(kProgram) + ": " + argument.text + "\n");
+      if (failed) status = kFileFailed;
+      continue;
+    }
+    const std::string& file = argument.path;
     const bool standard = file == "-";
     const std::string name = standard ? "(standard input)" : file;
+    // Where an interrupt cannot wait for the conversion to stop (Windows), it says the same.
+    WhenInterrupted(InterruptedText(name, standard));
     ProgressLine line(show_progress, name);
     const cdr::ProgressCallback progress = [&line](const cdr::Progress& p) { line.Update(p); };
     cdr::Outcome outcome;
@@ -393,10 +423,8 @@ int Run(const std::vector<std::string>& arguments) {
     line.Erase();
     if (outcome == cdr::Outcome::kCancelled) {
       // A file's output is never left part-written; standard output may have had records.
-      const bool partial = standard && summary.bytes_written > 0;
-      Say(std::string(kProgram) + ": " + name +
-          (partial ? ": interrupted; the output stops part-way\n"
-                   : ": interrupted, nothing written\n"));
+      WhenInterrupted({});  // said here, not again by the interrupt
+      Say(InterruptedText(name, standard && summary.bytes_written > 0));
       return kInterruptedStatus;
     }
     if (outcome == cdr::Outcome::kFailed) {

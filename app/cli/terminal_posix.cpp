@@ -7,7 +7,7 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include "byte_streams.h"
+#include "cdr/byte_streams.h"
 #include "terminal.h"
 
 namespace halvrenn::cli {
@@ -59,5 +59,7 @@ void CancelOnInterrupt(std::atomic<bool>& cancel) {
   // A file larger than the process may write fails that write (EFBIG) and so that file alone.
   ::signal(SIGXFSZ, SIG_IGN);
 }
+
+void WhenInterrupted(std::string /*message: the conversion says it*/) {}
 
 }  // namespace halvrenn::cli

@@ -1,35 +1,55 @@
 // A console's Ctrl+C and Ctrl+Break end halvrenn-cdr without leaving a temporary file. The first
 // asks the conversion to stop (and breaks off a read that waits, on a pipe or a slow file), which
-// removes its file and ends with the status of an interrupt; a second removes the temporary files
-// at once and ends. Closing the console, logging off and shutting down remove them before the
-// system ends the program.
+// removes its file and ends with the status of an interrupt, saying so. Where the system cannot
+// break the read off, the program ends itself after a moment, with the same words; a second
+// interrupt does that at once. Closing the console, logging off and shutting down remove the
+// temporary files before the system ends the program.
 
 #include <windows.h>
 
-#include "byte_streams.h"
+#include <mutex>
+
+#include "cdr/byte_streams.h"
 #include "terminal.h"
-#include "utf16_text.h"
+#include "time/utf16_text.h"
 
 namespace halvrenn::cli {
 namespace {
 
+// How long the first interrupt waits for the conversion to stop by itself: it checks the flag
+// between reads and blocks, far more often than this.
+constexpr DWORD kMomentMilliseconds = 500;
+
 std::atomic<bool>* interrupt_flag = nullptr;
 HANDLE main_thread = nullptr;  // the thread that reads, whose waiting read an interrupt cancels
+std::mutex message_mutex;
+std::string interrupted_message;
 
+// The handler runs on a thread of its own, which the system creates for it.
 BOOL WINAPI OnControl(DWORD event) {
   if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
-    if (interrupt_flag->exchange(true)) {
-      cdr::RemoveTemporaryFilesNow();
-      ExitProcess(kInterruptedStatus);
+    if (!interrupt_flag->exchange(true)) {
+      if (main_thread != nullptr) CancelSynchronousIo(main_thread);
+      // The program ends while this waits, when the conversion stops in time.
+      Sleep(kMomentMilliseconds);
     }
-    if (main_thread != nullptr) CancelSynchronousIo(main_thread);
-    return TRUE;
+    cdr::RemoveTemporaryFilesNow();
+    {
+      const std::lock_guard lock(message_mutex);
+      WriteStandardError(interrupted_message);
+    }
+    ExitProcess(kInterruptedStatus);
   }
   cdr::RemoveTemporaryFilesNow();
   return FALSE;
 }
 
 }  // namespace
+
+void WhenInterrupted(std::string message) {
+  const std::lock_guard lock(message_mutex);
+  interrupted_message = std::move(message);
+}
 
 bool StandardErrorIsTerminal() {
   DWORD mode = 0;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -153,6 +154,31 @@ TEST(HalvrennExeResources, IconGroupHoldsThreeImagesAndAManifestIsEmbedded) {
   EXPECT_NE(text.find("PerMonitorV2"), std::string::npos);
   EXPECT_NE(text.find("Microsoft.Windows.Common-Controls"), std::string::npos);
   FreeLibrary(module);
+}
+
+// Both programs declare long paths, which Windows honours where the machine's policy allows them.
+TEST(HalvrennExeResources, BothProgramsAreLongPathAware) {
+  const char* cdr_program = std::getenv("HALVRENN_CDR_EXE");
+  ASSERT_NE(cdr_program, nullptr);
+  const std::string cdr_path = cdr_program;
+  for (const std::wstring& path :
+       {HalvrennExePath(), std::wstring(cdr_path.begin(), cdr_path.end())}) {
+    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    HRSRC manifest = FindResourceW(module, MAKEINTRESOURCEW(1), RT_MANIFEST);
+    ASSERT_NE(manifest, nullptr);
+    const std::string text(static_cast<const char*>(LockResource(LoadResource(module, manifest))),
+                           SizeofResource(module, manifest));
+    const std::size_t settings = text.find("<windowsSettings>");
+    const std::size_t declared = text.find(
+        "<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true"
+        "</longPathAware>");
+    EXPECT_NE(settings, std::string::npos);
+    EXPECT_NE(declared, std::string::npos);
+    EXPECT_LT(settings, declared);
+    EXPECT_LT(declared, text.find("</windowsSettings>"));
+    FreeLibrary(module);
+  }
 }
 
 }  // namespace
