@@ -73,6 +73,25 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "wixl failed on ${WXS}:\n${output}")
 endif()
 
+# halvrenn-cdr.exe on the system's PATH, taken off again at removal: wixl has no Environment
+# element, so the table and the two standard actions that read it are added to what it built.
+# The name's prefix says how: = set at installation, - removed at removal, * for the system; the
+# value [~];[INSTALLDIR] appends the folder to what PATH holds.
+if(with_cdr)
+  find_program(MSIBUILD msibuild REQUIRED)
+  execute_process(
+    COMMAND ${MSIBUILD} ${OUTPUT}.part
+      -q "CREATE TABLE `Environment` (`Environment` CHAR(72) NOT NULL, `Name` CHAR(255) NOT NULL LOCALIZABLE, `Value` CHAR(255) LOCALIZABLE, `Component_` CHAR(72) NOT NULL PRIMARY KEY `Environment`)"
+      -q "INSERT INTO `Environment` (`Environment`, `Name`, `Value`, `Component_`) VALUES ('PathToHalvrennCdr', '=-*PATH', '[~];[INSTALLDIR]', 'HalvrennCdrExe')"
+      -q "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('RemoveEnvironmentStrings', 3300)"
+      -q "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('WriteEnvironmentStrings', 5200)"
+    RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(NOT result EQUAL 0)
+    file(REMOVE ${OUTPUT}.part)
+    message(FATAL_ERROR "msibuild could not add the PATH entry to ${OUTPUT}:\n${output}")
+  endif()
+endif()
+
 if(CERTIFICATE)
   halvrenn_sign(${OUTPUT}.part)
 else()

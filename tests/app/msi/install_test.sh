@@ -16,9 +16,10 @@ win() { "$WINE" "$@" 2>/dev/null | tr -d '\r'; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# A fresh prefix, settled: every process of its first start has ended.
+# A fresh prefix, settled: every process of its first start has ended. Its windows unmanaged:
+# without a window manager Wine would wait for one at every window.
 rm -rf "$WINEPREFIX"
-win cmd /c exit
+win reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f > /dev/null
 "$WINESERVER" -w
 drive_c=$WINEPREFIX/drive_c
 
@@ -91,6 +92,34 @@ product_icon=$(win reg query 'HKLM\Software\Classes\Installer\Products' /s | dat
   fail "no product icon for $product_code (found '$product_icon')"
 cmp "$ICON" "$(win winepath -u "$product_icon")" || fail "the product icon is not Halvrenn's icon"
 
+# Where the programs are, in Apps & features.
+[ "$(value_of "${entries[0]}" InstallLocation)" = 'C:\Program Files\Halvrenn\' ] ||
+  fail "InstallLocation is '$(value_of "${entries[0]}" InstallLocation)'"
+
+# halvrenn-cdr on the system's PATH: a console finds it by its name.
+environment='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
+path_entries() { value_of "$environment" PATH | tr ';' '\n' | grep -cF 'C:\Program Files\Halvrenn' || true; }
+[ "$(path_entries)" -eq 1 ] || fail "PATH holds the programs' folder $(path_entries) times"
+version=$(win cmd /c 'halvrenn-cdr --version')
+[[ $version == "halvrenn-cdr "* ]] || fail "halvrenn-cdr is not found on PATH: '$version'"
+
+# Send to Halvrenn: the shortcut passes the chosen file, which the window converts.
+sendto=$(find "$drive_c" -path '*/SendTo/Halvrenn.lnk')
+[ -n "$sendto" ] || fail "no Halvrenn shortcut in a Send to menu"
+mkdir "$work/sent"
+printf 'cdrRecordType,dateTimeOrigination\r\nINTEGER,INTEGER\r\n1,1796619600\r\n' > "$work/sent/cdr_1"
+"$WINE" start /unix "$sendto" "Z:${work//\//\\}\\sent\\cdr_1" 2> /dev/null &
+for _ in $(seq 150); do
+  [ -f "$work/sent/cdr_1.converted.csv" ] && break
+  sleep 0.2
+done
+grep -q '2026-12-07 05:00:00' "$work/sent/cdr_1.converted.csv" 2> /dev/null ||
+  fail "Send to Halvrenn did not convert the file"
+# The window that converted it shows its report; it ends with its process.
+window=$(xdotool search --onlyvisible --class '^halvrenn\.exe$' 2>/dev/null | head -n 1) || true
+[ -z "$window" ] || kill "$(xdotool getwindowpid "$window")"
+wait
+
 # The Start-menu shortcut starts the installed program, whose window is titled Halvrenn.
 shortcut=$(find "$drive_c" -path '*/Start Menu/Programs/Halvrenn.lnk')
 [ -n "$shortcut" ] || fail "no Halvrenn shortcut in a Start menu"
@@ -112,6 +141,7 @@ wait
 
 uninstall "$MSI" || fail "msiexec /x $MSI /qn returned $?"
 nothing_left_since before
+[ "$(path_entries)" -eq 0 ] || fail "PATH still holds the programs' folder after the removal"
 
 # Upgrades: the same product one patch later replaces it in place; going back is refused.
 newer_version=$(awk -F. -v OFS=. '{ $NF += 1; print }' <<<"$PRODUCT_VERSION")
@@ -123,6 +153,7 @@ mapfile -t entries < <(uninstall_entries)
 [ ${#entries[@]} -eq 1 ] || fail "${#entries[@]} uninstall entries after the upgrade"
 [ "$(value_of "${entries[0]}" DisplayVersion)" = "$newer_version" ] ||
   fail "after the upgrade the version is $(value_of "${entries[0]}" DisplayVersion)"
+[ "$(path_entries)" -eq 1 ] || fail "after the upgrade PATH holds the folder $(path_entries) times"
 for program in $PROGRAMS; do
   [ -f "$installed/$program" ] || fail "$program missing after the upgrade"
 done
