@@ -72,7 +72,7 @@ void FileDropController::Convert(const std::vector<std::string>& dropped) {
   progress_ = new QProgressDialog(window_);
   progress_->setAttribute(Qt::WA_DeleteOnClose);
   progress_->setWindowTitle(Title());
-  progress_->setWindowModality(Qt::NonModal);  // typing into Text1 goes on
+  progress_->setWindowModality(Qt::NonModal);             // typing into Text1 goes on
   progress_->setAttribute(Qt::WA_ShowWithoutActivating);  // and the focus stays there
   progress_->setLabelText(
       FromUtf8(ProgressText(cdr::FileNameOf(drop.files.front()), 0, drop.files.size())));
