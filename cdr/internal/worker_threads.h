@@ -68,8 +68,8 @@ class WorkerThreads {
 };
 
 // The processors this process may use and that other work leaves free now: those it is allowed
-// (affinity, a container's CPU quota) less the system's load, at least 1. A conversion asks for
-// no more threads than this, so that on a busy machine it does not lose to one thread.
+// (affinity, a container's CPU quota) less the other threads running now, at least 1. A conversion
+// asks for no more threads than this, so that on a busy machine it does not lose to one thread.
 unsigned FreeProcessors();
 
 // Starts a thread that runs `work(argument)` with asynchronous signals held back; throws
