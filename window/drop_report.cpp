@@ -94,11 +94,11 @@ std::string Totals(const std::vector<DroppedFile>& outcomes,
   }
   std::string text = "Converted " + std::to_string(by_rank[kConvertedRank]);
   Put(text, {" of ", CountOf(outcomes.size(), "file", "files")});
-  const std::pair<Rank, std::string_view> parts[] = {
-      {kFailedRank, " failed"},
-      {kKeptRank, " skipped"},
-      {kCancelledRank, " cancelled"},
-      {kCopiedRank, " copied unchanged (no time-stamp column)"}};
+  const std::array<std::pair<Rank, std::string_view>, 4> parts{
+      {{kFailedRank, " failed"},
+       {kKeptRank, " skipped"},
+       {kCancelledRank, " cancelled"},
+       {kCopiedRank, " copied unchanged (no time-stamp column)"}}};
   const char* separator = "; ";
   for (const auto& [rank, words] : parts) {
     if (by_rank[rank] == 0) continue;
