@@ -4,6 +4,9 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <array>
+#include <memory>
+
 #include "cdr/byte_streams.h"
 #include "time/utf16_text.h"
 #include "window/file_drop_texts.h"
@@ -14,6 +17,18 @@ namespace {
 constexpr wchar_t kProgressClass[] = L"Halvrenn.FileDropProgress";
 
 std::wstring Wide(std::string_view text) { return Utf16FromUtf8(text); }
+
+// Holds a slim lock for its scope.
+class Locked {
+ public:
+  explicit Locked(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+  ~Locked() { ReleaseSRWLockExclusive(&lock_); }
+  Locked(const Locked&) = delete;
+  Locked& operator=(const Locked&) = delete;
+
+ private:
+  SRWLOCK& lock_;
+};
 
 // The edit control breaks lines at "\r\n" only.
 std::wstring WideLines(std::string_view text) {
@@ -73,45 +88,50 @@ class DialogTemplate {
   DialogTemplate(DWORD style, short width, short height, std::string_view title) {
     Long(style);
     Long(0);
-    count_at_ = words_.size();
-    words_.push_back(0);
+    count_at_ = size_;
+    Word(0);
     for (const short value : {short{0}, short{0}, width, height}) Short(value);
-    words_.push_back(0);  // no menu
-    words_.push_back(0);  // the standard dialog class
+    Word(0);  // no menu
+    Word(0);  // the standard dialog class
     Text(Wide(title));
-    words_.push_back(8);  // DS_SETFONT: the point size, then the face
+    Word(8);  // DS_SETFONT: the point size, then the face
     Text(L"MS Shell Dlg");
   }
 
   // `window_class` is one of the predefined atoms: 0x80 button, 0x81 edit, 0x82 static.
   void Add(WORD window_class, int id, DWORD style, short x, short y, short width, short height,
            std::wstring_view text = {}) {
-    if (words_.size() % 2 != 0) words_.push_back(0);  // each item starts on a DWORD
+    if (size_ % 2 != 0) Word(0);  // each item starts on a DWORD
     Long(style | WS_CHILD | WS_VISIBLE);
     Long(0);
     for (const short value : {x, y, width, height}) Short(value);
-    words_.push_back(static_cast<WORD>(id));
-    words_.push_back(0xFFFF);
-    words_.push_back(window_class);
+    Word(static_cast<WORD>(id));
+    Word(0xFFFF);
+    Word(window_class);
     Text(text);
-    words_.push_back(0);  // no creation data
+    Word(0);  // no creation data
     ++words_[count_at_];
   }
 
   const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
 
  private:
-  void Long(DWORD value) {
-    words_.push_back(LOWORD(value));
-    words_.push_back(HIWORD(value));
+  // Room for the report's few controls and short texts; what would not fit is left out.
+  void Word(WORD value) {
+    if (size_ < words_.size()) words_[size_++] = value;
   }
-  void Short(short value) { words_.push_back(static_cast<WORD>(value)); }
+  void Long(DWORD value) {
+    Word(LOWORD(value));
+    Word(HIWORD(value));
+  }
+  void Short(short value) { Word(static_cast<WORD>(value)); }
   void Text(std::wstring_view text) {
-    words_.insert(words_.end(), text.begin(), text.end());
-    words_.push_back(0);
+    for (const wchar_t c : text) Word(c);
+    Word(0);
   }
 
-  std::vector<WORD> words_;
+  alignas(DWORD) std::array<WORD, 512> words_{};
+  std::size_t size_ = 0;
   std::size_t count_at_ = 0;
 };
 
@@ -199,19 +219,18 @@ bool ShowFolder(HWND owner, const FolderToShow& shown, std::string& error) {
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   HRESULT selected = E_FAIL;
   if (PIDLIST_ABSOLUTE folder = ILCreateFromPathW(Wide(shown.folder).c_str())) {
-    std::vector<PIDLIST_ABSOLUTE> items;
-    std::vector<PCUITEMID_CHILD> children;
+    const std::size_t count = shown.items.size();
+    const auto items = std::make_unique<PIDLIST_ABSOLUTE[]>(count);
+    const auto children = std::make_unique<PCUITEMID_CHILD[]>(count);
+    UINT found = 0;
     for (const std::string& item : shown.items) {
-      if (PIDLIST_ABSOLUTE found = ILCreateFromPathW(Wide(item).c_str())) {
-        items.push_back(found);
-        children.push_back(ILFindLastID(found));
+      if (PIDLIST_ABSOLUTE path = ILCreateFromPathW(Wide(item).c_str())) {
+        items[found] = path;
+        children[found++] = ILFindLastID(path);
       }
     }
-    if (!children.empty()) {
-      selected = SHOpenFolderAndSelectItems(folder, static_cast<UINT>(children.size()),
-                                            children.data(), 0);
-    }
-    for (PIDLIST_ABSOLUTE item : items) ILFree(item);
+    if (found > 0) selected = SHOpenFolderAndSelectItems(folder, found, children.get(), 0);
+    for (UINT index = 0; index < found; ++index) ILFree(items[index]);
     ILFree(folder);
   }
   if (SUCCEEDED(com)) CoUninitialize();
@@ -250,7 +269,7 @@ void FileDropWindow::Convert(const std::vector<std::string>& dropped) {
 
   CreateProgressWindow();
   {
-    const std::lock_guard lock(latest_mutex_);
+    const Locked lock(latest_lock_);
     latest_ = DropProgress{0, drop.files.size(), drop.files.front(), 0};
   }
   OnProgressPosted();
@@ -259,7 +278,7 @@ void FileDropWindow::Convert(const std::vector<std::string>& dropped) {
       std::move(drop), replace,
       [this, owner](const DropProgress& progress) {
         {
-          const std::lock_guard lock(latest_mutex_);
+          const Locked lock(latest_lock_);
           latest_ = progress;
         }
         // One message on its way at a time: the window reads the latest when it comes.
@@ -283,7 +302,7 @@ void FileDropWindow::OnProgressPosted() {
   if (progress_ == nullptr) return;
   DropProgress progress;
   {
-    const std::lock_guard lock(latest_mutex_);
+    const Locked lock(latest_lock_);
     progress = latest_;
   }
   const std::string label =

@@ -11,7 +11,6 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -66,8 +65,9 @@ class FileDropWindow {
   HWND cancel_ = nullptr;
   HFONT font_ = nullptr;
 
-  // The worker's latest progress, and whether a message about it is on its way.
-  std::mutex latest_mutex_;
+  // The worker's latest progress, and whether a message about it is on its way. The system's own
+  // slim lock: Halvrenn.exe carries no other.
+  SRWLOCK latest_lock_ = SRWLOCK_INIT;
   DropProgress latest_;
   std::atomic<bool> progress_posted_{false};
 };
