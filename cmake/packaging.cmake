@@ -47,6 +47,20 @@ else()
                     DEPENDS ${debian_docs}/copyright ${debian_docs}/changelog.gz)
   install(FILES ${debian_docs}/copyright ${debian_docs}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_PACKAGE_NAME})
+
+  # The watcher's service, not enabled: its unit, its settings in /etc/default (a conffile, so
+  # that an upgrade keeps the administrator's folders), and its user, made by the postinst from
+  # the sysusers.d entry.
+  set(watch_unit ${PROJECT_SOURCE_DIR}/app/linux/halvrenn-cdr-watch)
+  install(FILES ${watch_unit}.service DESTINATION lib/systemd/system)
+  install(FILES ${watch_unit}.sysusers DESTINATION lib/sysusers.d
+          RENAME halvrenn-cdr-watch.conf)
+  install(FILES ${watch_unit}.default DESTINATION /etc/default RENAME halvrenn-cdr-watch)
+  file(MAKE_DIRECTORY ${debian_docs})
+  file(WRITE ${debian_docs}/conffiles "/etc/default/halvrenn-cdr-watch\n")
+  configure_file(${watch_unit}.postinst ${debian_docs}/postinst COPYONLY)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${debian_docs}/conffiles ${debian_docs}/postinst)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 endif()
 
 include(CPack)

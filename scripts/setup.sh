@@ -14,6 +14,7 @@ packages=(
   mawk gawk python3 time
   xvfb xauth xdotool xclip imagemagick fonts-wine
   desktop-file-utils appstream dpkg-dev file lintian man-db bash-completion
+  systemd
 )
 
 missing=()

@@ -4,9 +4,13 @@
 
 #include <windows.h>
 
-#include "byte_streams.h"
-#include "long_paths_win32.h"
-#include "utf16_text.h"
+#include <shlobj.h>
+
+#include <array>
+
+#include "cdr/byte_streams.h"
+#include "cdr/long_paths_win32.h"
+#include "time/utf16_text.h"
 #include "watch.h"
 
 namespace halvrenn::cli {
@@ -55,14 +59,15 @@ bool AppendLine(const std::string& file, std::string_view line) {
   return whole;
 }
 
-// %ProgramData%\Halvrenn\watch.log, its folder made when missing.
+// %ProgramData%\Halvrenn\watch.log, its folder made when missing. Asked of the shell rather
+// than of the environment, which a service does not always get (Wine gives its services another).
 std::string ServiceLogFile() {
-  std::wstring data(32768, L'\0');
-  const DWORD length =
-      GetEnvironmentVariableW(L"ProgramData", data.data(), static_cast<DWORD>(data.size()));
-  data.resize(length > 0 && length < data.size() ? length : 0);
-  if (data.empty()) data = L"C:\\ProgramData";
-  const std::wstring folder = data + L"\\Halvrenn";
+  std::array<wchar_t, MAX_PATH> data{};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT,
+                              data.data()))) {
+    return "C:\\ProgramData\\Halvrenn\\watch.log";
+  }
+  const std::wstring folder = std::wstring(data.data()) + L"\\Halvrenn";
   CreateDirectoryW(folder.c_str(), nullptr);
   return Utf8FromUtf16(folder + L"\\watch.log");
 }

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# halvrenn-cdr.exe --service under Wine's Service Control Manager, as the README tells an
+# administrator: sc create, net start, twenty files uploaded by two nodes (some renamed into
+# place), net stop. Every file gets its output, byte-identical to a one-shot conversion, and is
+# moved into the done folder; the default log, %ProgramData%\Halvrenn\watch.log, has one line per
+# output and the stop, which takes at most two seconds; the service ends stopped with exit code 0.
+# Then the same program in a console scanning with --poll, stopped by Ctrl+C (SIGINT) with 0.
+# Usage: watch_service_test.sh PROGRAM FEEDER; the environment names WINE, WINESERVER and a
+# WINEPREFIX of the test's own, made afresh.
+set -u
+export LC_ALL=C
+
+program=$1
+feeder=$2
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+# Wine's processes never hold the pipe that keeps the prefix up (fd 7, below) open themselves.
+win() { "$WINE" "$@" 2>/dev/null 7>&- | tr -d '\r'; }
+windows_path() { echo "Z:${1//\//\\}"; }
+
+work=$(mktemp -d)
+keeper=
+console=
+cleanup() {
+  [ -n "$console" ] && kill -KILL "$console" 2>/dev/null
+  exec 7>&- 2>/dev/null
+  [ -n "$keeper" ] && wait "$keeper" 2>/dev/null
+  "$WINESERVER" -k 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir -p "$work/in" "$work/out" "$work/done" "$work/reference"
+
+rm -rf "$WINEPREFIX"
+win cmd /c exit
+"$WINESERVER" -w
+# Wine ends a prefix's services once its last other process has ended, which Windows does not:
+# a console waits on a pipe for as long as the test runs.
+mkfifo "$work/keep"
+"$WINE" cmd /c "set /p line=" <"$work/keep" >/dev/null 2>&1 &
+keeper=$!
+exec 7>"$work/keep"
+
+command="$(windows_path "$program") --service --watch $(windows_path "$work/in")"
+command+=" --output $(windows_path "$work/out") --done $(windows_path "$work/done")"
+"$WINE" sc create HalvrennWatch binPath= "$command" start= demand >/dev/null 2>&1 7>&- ||
+  fail "sc create"
+win net start HalvrennWatch | grep -q 'started successfully' || fail "net start"
+win sc query HalvrennWatch | grep -q 'STATE.*RUNNING' || fail "not running after net start"
+
+python3 "$feeder" "$work/in" "$work/manifest" --nodes 2 --every 0.5 --seconds 5 7>&- ||
+  fail "the feeder failed"
+uploads=$(cut -d' ' -f1 "$work/manifest" | sort)
+[ "$(wc -l <<<"$uploads")" -eq 20 ] || fail "$(wc -l <<<"$uploads") uploads, expected 20"
+for _ in $(seq 200); do
+  [ -z "$(ls -A "$work/in")" ] && [ "$(ls "$work/done" | wc -l)" -eq 20 ] && break
+  sleep 0.1
+done
+
+log=$WINEPREFIX/drive_c/ProgramData/Halvrenn/watch.log
+stopping=$(date -u +%s.%N)
+win net stop HalvrennWatch | grep -q 'stopped successfully' || fail "net stop"
+state=$(win sc query HalvrennWatch)
+grep -q 'STATE.*STOPPED' <<<"$state" && grep -q 'WIN32_EXIT_CODE *: 0 ' <<<"$state" ||
+  fail "after net stop: $state"
+stopped=$(sed -n 's/^\([^ ]*\)Z stopped$/\1/p' "$log" | tail -1)
+stop_ms=$(awk -v a="$stopping" -v b="$(date -u -d "${stopped}Z" +%s.%N 2>/dev/null)" \
+  'BEGIN { printf "%d", (b - a) * 1000 }')
+[ -n "$stopped" ] && [ "$stop_ms" -le 2000 ] || fail "stopped ${stop_ms} ms after net stop, over 2 s"
+"$WINE" sc delete HalvrennWatch >/dev/null 2>&1 7>&- || fail "sc delete"
+
+[ -z "$(ls -A "$work/in")" ] || fail "left in the folder: $(ls -A "$work/in")"
+[ "$(ls "$work/done" | sort)" = "$uploads" ] || fail "the done folder differs from the uploads"
+[ "$(ls -A "$work/out" | sort)" = "$(sed 's/$/.converted.csv/' <<<"$uploads")" ] ||
+  fail "the outputs differ from the uploads: $(ls -A "$work/out" | head -3)"
+inputs=()
+for name in $uploads; do inputs+=("$(windows_path "$work/done/$name")"); done
+win "$program" -q -o "$(windows_path "$work/reference")" "${inputs[@]}"
+for name in $uploads; do
+  cmp -s "$work/out/$name.converted.csv" "$work/reference/$name.converted.csv" ||
+    fail "$name: the output differs from a one-shot conversion"
+done
+lines=$(grep -c ' -> .*: [0-9]* records, ' "$log")
+[ "$lines" -eq 20 ] || fail "$lines conversion lines in the log, expected 20: $(cat "$log")"
+
+# In a console, scanning: a file converted, then Ctrl+C ends it with status 0.
+mkdir "$work/console"
+"$WINE" "$program" --watch "$(windows_path "$work/in")" --output "$(windows_path "$work/console")" \
+  --poll 0.2 2>"$work/console.log" 7>&- &
+console=$!
+cp "$work/done/$(head -1 <<<"$uploads")" "$work/in/"
+for _ in $(seq 100); do
+  [ -n "$(ls "$work/console")" ] && break
+  sleep 0.1
+done
+kill -INT "$console"
+wait "$console"
+status=$?
+console=
+[ "$status" -eq 0 ] || fail "console: exit status $status after Ctrl+C, expected 0"
+[ -f "$work/console/$(head -1 <<<"$uploads").converted.csv" ] ||
+  fail "console: no output: $(cat "$work/console.log")"
+
+echo "service: 20 files converted, stopped ${stop_ms} ms after net stop; console: stopped by Ctrl+C"
+[ "$failures" -eq 0 ]
