@@ -83,38 +83,6 @@ TEST(InputChange, AcceptedCountsShowGreenwichStandardAndDaylight) {
   for (const auto& c : cases) ExpectDates(c.input, c.count);
 }
 
-TEST(InputChange, TypingDigitByDigitTurnsValidAtTheFifth) {
-  FakeFields fields;
-  for (const char* typed : {"8", "86", "864", "8640"}) {
-    fields.text1 = typed;
-    DispatchInputChange(fields);
-    EXPECT_EQ(fields.text2, kInvalid) << typed;
-    EXPECT_EQ(fields.text3, kInvalid) << typed;
-    EXPECT_EQ(fields.text4, kInvalid) << typed;
-  }
-  ExpectDates("86400", 86400);
-}
-
-// The overflow outcome the dispatch mends: outputs the failing change wrote keep their new
-// texts, the others read "Invalid" instead of an earlier input's date.
-TEST(InputChange, OverflowLeavesNoStaleDateBehind) {
-  FakeFields fields;
-  fields.text1 = "25569";
-  DispatchInputChange(fields);
-  ASSERT_NE(fields.text4, kInvalid);
-
-  fields.text1 = "2147483647";
-  DispatchInputChange(fields);
-  const auto expected = ExpectedOutputsFor(2147483647, ExpectedBiasMinutes());
-  EXPECT_EQ(fields.text2, expected.greenwich);
-  EXPECT_EQ(fields.text3, expected.standard.value_or(kInvalid));
-  EXPECT_EQ(fields.text4, kInvalid);  // 2147483647 + 3600 never fits 32 bits
-
-  fields.text1 = "25569";  // and the next change shows dates again
-  DispatchInputChange(fields);
-  EXPECT_EQ(fields.text4, ExpectedOutputsFor(25569, ExpectedBiasMinutes()).daylight);
-}
-
 // The handler itself stops where the error arose, leaving the unreached outputs as they were.
 TEST(InputChange, HandlerStopsAtTheOverflow) {
   FakeFields fields;

@@ -1,10 +1,13 @@
-// Halvrenn.exe as a user meets it, under Wine on a virtual display: the window, typing and
-// pasting into it, and the outputs in several zones, against dates computed here from the count.
+// Halvrenn.exe as a user meets it, under Wine on a virtual display: the window, its focus, and
+// the shared scenarios of typing and pasting (form1_scenarios.h), also in several zones, against
+// dates computed here from the count.
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
+#include "form1_scenarios.h"
 #include "reference.h"
 #include "running_halvrenn.h"
 #include "window/form1_layout.h"
@@ -85,90 +88,45 @@ TEST_F(HalvrennExe, TabAndShiftTabCycleThroughTheFields) {
   }
 }
 
-TEST_F(HalvrennExe, TypedNonDigitsAndAnEleventhDigitChangeNothing) {
-  program.Type("a-. +");
-  EXPECT_EQ(program.Text(Form1Control::Text1), "");
-  ExpectOutputs(kInvalid, kInvalid, kInvalid);
-
-  program.Type("1234567890");
-  const std::string greenwich = program.Text(Form1Control::Text2);
-  EXPECT_EQ(greenwich, ExpectedDateText(1234567890));
-  program.Type("1x");
-  EXPECT_EQ(program.Text(Form1Control::Text1), "1234567890");
-  EXPECT_EQ(program.Text(Form1Control::Text2), greenwich);
-}
-
-TEST_F(HalvrennExe, TypingDigitByDigitTurnsValidAtTheFifth) {
-  for (const char* typed : {"8", "86", "864", "8640"}) {
-    program.Type(std::string(1, typed[std::char_traits<char>::length(typed) - 1]));
-    EXPECT_EQ(program.Text(Form1Control::Text1), typed);
-    ExpectOutputs(kInvalid, kInvalid, kInvalid);
+// The shared scenarios (form1_scenarios.h), through messages sent to the program's controls and
+// its clipboard. The zone scenarios run once per zone: TZ names the zone for the whole run,
+// HALVRENN_EXPECTED_BIAS its offset.
+class Win32Driver final : public Form1Driver {
+ public:
+  explicit Win32Driver(RunningHalvrenn& program) : program_(program) {}
+  void Type(Form1Control field, std::string_view characters) override {
+    for (const char c : characters) program_.TypeInto(field, static_cast<wchar_t>(c));
   }
-  program.Type("0");
-  const ExpectedOutputs expected = ExpectedOutputsFor(86400, ExpectedBiasMinutes());
-  EXPECT_EQ(program.Text(Form1Control::Text2), expected.greenwich);
-  EXPECT_EQ(program.Text(Form1Control::Text3), expected.standard);
-  EXPECT_EQ(program.Text(Form1Control::Text4), expected.daylight);
-}
-
-TEST_F(HalvrennExe, PastedTextIsNotFilteredButCutToTenCharacters) {
-  program.ReplaceText1ByPaste(L"12345678901234");
-  EXPECT_EQ(program.Text(Form1Control::Text1), "1234567890");
-  EXPECT_EQ(program.Text(Form1Control::Text2), ExpectedDateText(1234567890));
-
-  program.ReplaceText1ByPaste(L"86400\r\n99");  // a paste stops at the first line break
-  EXPECT_EQ(program.Text(Form1Control::Text1), "86400");
-
-  program.ReplaceText1ByPaste(L"12a");
-  EXPECT_EQ(program.Text(Form1Control::Text1), "12a");
-  ExpectOutputs(kInvalid, kInvalid, kInvalid);
-}
-
-TEST_F(HalvrennExe, EditingAnOutputChangesNoOtherField) {
-  program.Type("25569");
-  const std::string text3 = program.Text(Form1Control::Text3);
-  const std::string text4 = program.Text(Form1Control::Text4);
-  program.TypeInto(Form1Control::Text2, L'x');
-  EXPECT_NE(program.Text(Form1Control::Text2), ExpectedDateText(25569));
-  EXPECT_EQ(program.Text(Form1Control::Text1), "25569");
-  EXPECT_EQ(program.Text(Form1Control::Text3), text3);
-  EXPECT_EQ(program.Text(Form1Control::Text4), text4);
-}
-
-// Runs once per zone: TZ names the zone for the whole run, HALVRENN_EXPECTED_BIAS its offset.
-TEST(HalvrennExeZones, OutputsFollowTheZone) {
-  RunningHalvrenn program;
-  ASSERT_TRUE(program.started());
-  const std::int64_t counts[] = {25569, 86400, 1000000000, 2147440000, 2147480047, 2147480048};
-  for (const std::int64_t count : counts) {
-    SCOPED_TRACE(count);
-    program.ReplaceText1ByPaste(std::to_wstring(count));
-    const ExpectedOutputs expected = ExpectedOutputsFor(count, ExpectedBiasMinutes());
-    EXPECT_EQ(program.Text(Form1Control::Text2), expected.greenwich);
-    EXPECT_EQ(program.Text(Form1Control::Text3), expected.standard.value_or(kInvalid));
-    EXPECT_EQ(program.Text(Form1Control::Text4), expected.daylight.value_or(kInvalid));
+  void PasteOverText1(std::string_view text) override {
+    program_.ReplaceText1ByPaste(std::wstring(text.begin(), text.end()));
   }
+  std::string Text(Form1Control field) const override { return program_.Text(field); }
+  bool StillRunning() const override { return program_.StillRunning(); }
+
+ private:
+  RunningHalvrenn& program_;
+};
+
+class HalvrennExeScenario : public HalvrennExe,
+                            public ::testing::WithParamInterface<Form1Scenario> {};
+
+TEST_P(HalvrennExeScenario, Runs) {
+  Win32Driver driver(program);
+  RunForm1Scenario(GetParam(), driver);
 }
 
-// 2147483647 overflows the daylight text in every zone, and the standard text too east of
-// Greenwich: those outputs read "Invalid", not the previous count's dates, and the program goes on.
-TEST(HalvrennExeZones, OverflowReadsInvalidAndTheProgramGoesOn) {
-  RunningHalvrenn program;
-  ASSERT_TRUE(program.started());
-  program.Type("25569");
-  ASSERT_NE(program.Text(Form1Control::Text4), kInvalid);
+INSTANTIATE_TEST_SUITE_P(Scenarios, HalvrennExeScenario, ::testing::ValuesIn(Form1Scenarios()),
+                         Form1ScenarioName);
 
-  program.ReplaceText1ByPaste(L"2147483647");
-  const ExpectedOutputs expected = ExpectedOutputsFor(2147483647, ExpectedBiasMinutes());
-  EXPECT_EQ(program.Text(Form1Control::Text2), expected.greenwich);
-  EXPECT_EQ(program.Text(Form1Control::Text3), expected.standard.value_or(kInvalid));
-  EXPECT_EQ(program.Text(Form1Control::Text4), kInvalid);
-  EXPECT_TRUE(program.StillRunning());
+class HalvrennExeZones : public HalvrennExeScenario {};
 
-  program.ReplaceText1ByPaste(L"25569");
-  EXPECT_EQ(program.Text(Form1Control::Text4),
-            ExpectedOutputsFor(25569, ExpectedBiasMinutes()).daylight);
+TEST_P(HalvrennExeZones, Runs) {
+  Win32Driver driver(program);
+  RunForm1Scenario(GetParam(), driver);
 }
+
+INSTANTIATE_TEST_SUITE_P(Zones, HalvrennExeZones, ::testing::ValuesIn(Form1ZoneScenarios()),
+                         Form1ScenarioName);
 
 }  // namespace
 }  // namespace halvrenn::testing
