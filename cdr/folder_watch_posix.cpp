@@ -5,9 +5,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <stdio.h>
-#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -17,6 +14,9 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "cdr/byte_streams.h"
@@ -87,7 +87,7 @@ class InotifyWatch final : public FolderWatch {
   }
 
   void ReadEvents(std::vector<FolderChange>& changes) {
-    alignas(inotify_event) std::array<char, 64 * 1024> buffer{};
+    alignas(inotify_event) std::array<char, std::size_t{64} * 1024> buffer{};
     for (;;) {
       const ssize_t length = read(descriptor_, buffer.data(), buffer.size());
       if (length <= 0) return;
