@@ -453,6 +453,11 @@ FileResult Converter::ConvertFile(const FileRequest& request, const ProgressCall
     return fail(converted.failure, of_input ? request.input : result.output,
                 std::move(converted.detail));
   }
+  // An interrupt that came with the last read cancels too: the output is not committed.
+  if (Cancelled(cancel)) {
+    output.reset();
+    return fail(Failure::kCancelled, result.output, {});
+  }
   if (!output->Commit(request.force)) {
     if (!request.force && PathExists(result.output)) {
       return fail(Failure::kExists, result.output, {});
