@@ -9,8 +9,8 @@
 //
 // A file is taken once its writer is done (FolderWatch: closed after writing or moved in, with no
 // writer left; or unchanged for the watch's settling time). Hidden files, the names outputs and
-// temporary files get, uploads in progress (name.part, name.filepart), sub-folders and links
-// that lead out of the folder are left alone.
+// temporary files get, uploads in progress (name.part, name.filepart), Explorer's desktop.ini
+// and Thumbs.db, sub-folders and links that lead out of the folder are left alone.
 //
 // Faults never end the watch. A file that cannot be read or converted is reported once and tried
 // again when it changes. An output that cannot be written is reported once and tried again after

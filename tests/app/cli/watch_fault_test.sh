@@ -47,8 +47,18 @@ run_mode() {  # <mode> <seconds>
     poll) options+=(--poll 0.25) ;;
   esac
   : >"$folder/excused"
-  "$program" "${options[@]}" &
-  watcher=$!
+  : >"$log"
+  local starts=0
+  start() {  # and wait until it has started, so that every kill meets a running watcher
+    "$program" "${options[@]}" &
+    watcher=$!
+    starts=$((starts + 1))
+    until [ "$(grep -c ' watching ' "$log")" -ge "$starts" ]; do
+      kill -0 "$watcher" 2>/dev/null || { fail "$mode: the watcher ended at its start"; return; }
+      sleep 0.02
+    done
+  }
+  start
   python3 "$feeder" "$in" "$folder/manifest" --nodes 8 --every 0.1 --seconds "$seconds" &
   local feeding=$!
 
@@ -62,10 +72,10 @@ run_mode() {  # <mode> <seconds>
     kill -KILL "$watcher"
     wait "$watcher" 2>/dev/null
     sleep "0.$((RANDOM % 3))"
-    "$program" "${options[@]}" &
-    watcher=$!
+    start
   done
   wait "$feeding" || fail "$mode: the feeder failed"
+  local fed=$EPOCHREALTIME
 
   # Caught up: an output for every upload (and, with --done, nothing left in the folder).
   local uploads expected_outputs waited=0
@@ -78,7 +88,7 @@ run_mode() {  # <mode> <seconds>
     [ "$waited" -lt 300 ] || break
   done
 
-  local started=$EPOCHREALTIME status
+  local caught_up=$EPOCHREALTIME started=$EPOCHREALTIME status
   kill -TERM "$watcher"
   wait "$watcher"
   status=$?
@@ -123,12 +133,12 @@ run_mode() {  # <mode> <seconds>
       BEGIN { while ((getline line < excused) > 0) skip[line] = 1 }
       { want = ($1 in skip) ? 0 : 1; if ($2 != want) print $1 ": " $2 " lines, expected " want }')
   [ -z "$wrong" ] || fail "$mode: log lines per output: $(head -3 <<<"$wrong")"
-  local starts
   starts=$(grep -c ' watching ' "$log")
   [ "$starts" -eq 11 ] || fail "$mode: $starts starts logged, expected 11"
   echo "$mode: $(wc -l <<<"$uploads") uploads, 10 kills, $(sort -u "$folder/excused" | wc -l)" \
-    "outputs renamed but not logged at a kill, caught up $((waited / 5)) s after the last upload," \
-    "stopped in $stop_ms ms"
+    "outputs renamed but not logged at a kill, caught up $(awk -v a="$fed" -v b="$caught_up" \
+    'BEGIN { printf "%.1f", b - a }') s after the last upload, stopped in $stop_ms ms," \
+    "checked in $(awk -v a="$caught_up" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }') s"
 }
 
 for run in "$@"; do run_mode "${run%:*}" "${run#*:}"; done

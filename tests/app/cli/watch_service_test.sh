@@ -44,10 +44,16 @@ mkfifo "$work/keep"
 keeper=$!
 exec 7>"$work/keep"
 
-command="$(windows_path "$program") --service --watch $(windows_path "$work/in")"
-command+=" --output $(windows_path "$work/out") --done $(windows_path "$work/done")"
-"$WINE" sc create HalvrennWatch binPath= "$command" start= demand >/dev/null 2>&1 7>&- ||
-  fail "sc create"
+# Installed where the MSI puts it, and created with the README's command line: a quoted path
+# with a blank in it.
+installed="$WINEPREFIX/drive_c/Program Files/Halvrenn"
+mkdir -p "$installed"
+cp "$program" "$installed/halvrenn-cdr.exe"
+command='"C:\Program Files\Halvrenn\halvrenn-cdr.exe" --service'
+command+=" --watch $(windows_path "$work/in") --output $(windows_path "$work/out")"
+command+=" --done $(windows_path "$work/done")"
+"$WINE" sc create HalvrennWatch binPath= "$command" start= auto \
+  DisplayName= "Halvrenn call-record watcher" >/dev/null 2>&1 7>&- || fail "sc create"
 win net start HalvrennWatch | grep -q 'started successfully' || fail "net start"
 win sc query HalvrennWatch | grep -q 'STATE.*RUNNING' || fail "not running after net start"
 

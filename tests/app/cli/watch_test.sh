@@ -99,8 +99,8 @@ no_temporary_files() {
 }
 
 # What is there at the start: converted unless its output is up to date; hidden files, outputs,
-# uploads in progress, sub-folders and links out of the folder left alone; temporary files of an
-# earlier watcher removed.
+# uploads in progress, Explorer's files, sub-folders and links out of the folder left alone;
+# temporary files of an earlier watcher removed.
 scenario_start() {
   fresh
   calls 1 5 >in/new.csv
@@ -108,6 +108,7 @@ scenario_start() {
   calls 20 5 >in/stale
   calls 30 5 >in/.hidden.csv
   calls 40 5 >in/upload.csv.filepart
+  calls 45 5 >in/Thumbs.db
   calls 50 5 >in/old.converted.csv
   mkdir in/node2 && calls 60 5 >in/node2/sub.csv
   calls 70 5 >outside.csv && ln -s ../outside.csv in/leads-out.csv
