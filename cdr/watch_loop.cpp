@@ -112,7 +112,7 @@ void RemoveTemporaryFilesIn(const std::string& folder) {
 
 class Loop {
  public:
-  Loop(const Converter& converter, const WatchFolders& folders, FolderWatch& watch,
+  Loop(const ConverterForNextFile& converter, const WatchFolders& folders, FolderWatch& watch,
        const WatchReport& report, const std::atomic<bool>& stop)
       : converter_(converter), folders_(folders), watch_(watch), report_(report), stop_(stop) {}
 
@@ -262,7 +262,7 @@ class Loop {
       return settle();
     }
     const FileResult result =
-        converter_.ConvertFile({path, folders_.output, true, nullptr}, {}, &stop_);
+        converter_().ConvertFile({path, folders_.output, true, nullptr}, {}, &stop_);
     if (result.outcome == Outcome::kCancelled) return;
     if (result.outcome == Outcome::kDone) {
       if (disk_full_) {
@@ -361,7 +361,7 @@ class Loop {
     pending.reported = true;
   }
 
-  const Converter& converter_;
+  const ConverterForNextFile& converter_;
   const WatchFolders& folders_;
   FolderWatch& watch_;
   const WatchReport& report_;
@@ -389,8 +389,8 @@ bool IsIgnoredByWatch(std::string_view name) {
          lower == "thumbs.db" || lower == "ehthumbs.db";
 }
 
-void WatchAndConvert(const Converter& converter, const WatchFolders& folders, FolderWatch& watch,
-                     const WatchReport& report, const std::atomic<bool>& stop) {
+void WatchAndConvert(const ConverterForNextFile& converter, const WatchFolders& folders,
+                     FolderWatch& watch, const WatchReport& report, const std::atomic<bool>& stop) {
   Loop(converter, folders, watch, report, stop).Run();
 }
 

@@ -19,7 +19,8 @@
 //
 // Example:
 //   std::unique_ptr<FolderWatch> watch = WatchFolderEvents("in", error);
-//   WatchAndConvert(*converter, {.input = "in", .output = "out"}, *watch,
+//   WatchAndConvert([&]() -> const Converter& { return *converter; },
+//                   {.input = "in", .output = "out"}, *watch,
 //                   [](const WatchEvent& event) { Log(event); }, stop);
 
 #include <atomic>
@@ -62,11 +63,15 @@ struct WatchEvent {
 };
 using WatchReport = std::function<void(const WatchEvent&)>;
 
+// The converter of the next file, asked before each, so that the caller may replace it (new zone
+// rules, for a watcher that runs for months).
+using ConverterForNextFile = std::function<const Converter&()>;
+
 // First removes the temporary files that an earlier watcher left in the output and done folders,
 // then converts until `stop` is set, which also cancels the conversion in progress (its
 // temporary file removed). The caller wakes `watch` when it sets `stop`.
-void WatchAndConvert(const Converter& converter, const WatchFolders& folders, FolderWatch& watch,
-                     const WatchReport& report, const std::atomic<bool>& stop);
+void WatchAndConvert(const ConverterForNextFile& converter, const WatchFolders& folders,
+                     FolderWatch& watch, const WatchReport& report, const std::atomic<bool>& stop);
 
 // Whether the watcher leaves a name of the input folder alone whatever it holds.
 bool IsIgnoredByWatch(std::string_view name);

@@ -372,8 +372,8 @@ int Run(const std::vector<std::string>& arguments) {
     return UsageError("no folder " + *command.output_directory);
   }
   if (command.watch.Given()) {
-    return RunWatch(command.watch, *converter, command.output_directory, command.files,
-                    command.force, command.quiet);
+    return RunWatch(command.watch, *converter, command.options, command.output_directory,
+                    command.files, command.force, command.quiet);
   }
 
   static std::atomic<bool> cancel{false};

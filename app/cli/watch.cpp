@@ -9,6 +9,7 @@
 #include "cdr/summary_text.h"
 #include "cdr/watch_loop.h"
 #include "terminal.h"
+#include "time/zone_rules.h"
 
 namespace halvrenn::cli {
 namespace {
@@ -88,6 +89,46 @@ class Log {
   std::optional<std::string> file_;
 };
 
+// The converter with the zone's rules as they are now: read again when their file changes, so
+// that a watcher running for months converts as a fresh run would. Rules that cannot be read
+// again (an upgrade half done) leave the earlier ones in use until the next change.
+class CurrentConverter {
+ public:
+  CurrentConverter(const cdr::Converter& first, const cdr::Options& options, const Log& log)
+      : first_(first), options_(options), log_(log), changed_(ZoneChanges(options.zone)) {}
+
+  const cdr::Converter& Get() {
+    if (changed_ && changed_()) ReadAgain();
+    return latest_ ? *latest_ : first_;
+  }
+
+ private:
+  void ReadAgain() {
+    std::string error;
+    // The tz library keeps every zone it has read by the name it was read under (the machine's
+    // zone is spelled anew by MachineZoneRules itself): a named zone is asked for under a new
+    // spelling of its name, "./America/New_York", to be read from its file again.
+    respelled_.insert(0, "./");
+    std::unique_ptr<ZoneRules> rules =
+        options_.zone.empty() ? MachineZoneRules() : NamedZoneRules(respelled_, error);
+    std::unique_ptr<cdr::Converter> converter =
+        rules ? cdr::Converter::Create(options_, std::move(rules), error) : nullptr;
+    if (!converter) {
+      log_.Line("the zone's rules changed and cannot be read: " + error + "; the earlier stay");
+      return;
+    }
+    latest_ = std::move(converter);
+    log_.Line("the zone's rules changed: read again");
+  }
+
+  const cdr::Converter& first_;
+  const cdr::Options& options_;
+  const Log& log_;
+  std::function<bool()> changed_;
+  std::string respelled_ = options_.zone;
+  std::unique_ptr<cdr::Converter> latest_;
+};
+
 int UsageError(std::string_view message) {
   WriteStandardError("halvrenn-cdr: " + std::string(message) + "\nTry 'halvrenn-cdr --help'.\n");
   return kWrongUsage;
@@ -116,8 +157,8 @@ std::optional<std::string> UsageProblem(const WatchCommand& command,
   return std::nullopt;
 }
 
-int Watch(const WatchCommand& command, const cdr::Converter& converter, const std::string& output,
-          const Log& log, const std::atomic<bool>& stop) {
+int Watch(const WatchCommand& command, const cdr::Converter& converter, const cdr::Options& options,
+          const std::string& output, const Log& log, const std::atomic<bool>& stop) {
   const std::unique_ptr<cdr::FolderClaim> claim = cdr::ClaimFolder(output);
   if (!claim) {
     log.Line(output + ": another watcher converts into this folder; not started");
@@ -138,9 +179,9 @@ int Watch(const WatchCommand& command, const cdr::Converter& converter, const st
   log.Line("watching " + *command.input + " (" + how + "), converting into " + output);
   WakeOnStop(watch.get());
   try {
-    cdr::WatchAndConvert(
-        converter, folders, *watch, [&log](const cdr::WatchEvent& event) { log.Event(event); },
-        stop);
+    CurrentConverter current(converter, options, log);
+    cdr::WatchAndConvert([&current]() -> const cdr::Converter& { return current.Get(); }, folders,
+                         *watch, [&log](const cdr::WatchEvent& event) { log.Event(event); }, stop);
   } catch (const std::exception& failure) {
     WakeOnStop(nullptr);
     log.Line(std::string("stopped by an unexpected error: ") + failure.what());
@@ -174,8 +215,8 @@ std::optional<std::chrono::milliseconds> ParsePollSeconds(std::string_view text)
 }
 
 int RunWatch(const WatchCommand& command, const cdr::Converter& converter,
-             const std::optional<std::string>& output, const std::vector<std::string>& files,
-             bool force, bool quiet) {
+             const cdr::Options& options, const std::optional<std::string>& output,
+             const std::vector<std::string>& files, bool force, bool quiet) {
   if (const auto problem = UsageProblem(command, output, files, force, quiet)) {
     return UsageError(*problem);
   }
@@ -183,12 +224,13 @@ int RunWatch(const WatchCommand& command, const cdr::Converter& converter,
     const std::string service_log = command.log ? *command.log : ServiceLogFile();
     if (service_log.empty()) return UsageError("--service is for Windows; systemd runs it as is");
     const Log log(service_log);
-    return RunAsService(
-        [&](std::atomic<bool>& stop) { return Watch(command, converter, *output, log, stop); });
+    return RunAsService([&](std::atomic<bool>& stop) {
+      return Watch(command, converter, options, *output, log, stop);
+    });
   }
   static std::atomic<bool> stop{false};
   StopOnRequest(stop);
-  return Watch(command, converter, *output, Log(command.log), stop);
+  return Watch(command, converter, options, *output, Log(command.log), stop);
 }
 
 }  // namespace halvrenn::cli

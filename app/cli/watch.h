@@ -32,9 +32,10 @@ std::optional<std::chrono::milliseconds> ParsePollSeconds(std::string_view text)
 // Exit status: 0 stopped (a signal, Ctrl+C, the service manager), 1 the watch could not start,
 // 2 wrong usage. `files`, `force` and `quiet` are the rest of the command line, which a watch
 // does not take.
+// The converter's options are kept to read the zone's rules again when they change.
 int RunWatch(const WatchCommand& command, const cdr::Converter& converter,
-             const std::optional<std::string>& output, const std::vector<std::string>& files,
-             bool force, bool quiet);
+             const cdr::Options& options, const std::optional<std::string>& output,
+             const std::vector<std::string>& files, bool force, bool quiet);
 
 // From the platform's files.
 
@@ -46,6 +47,11 @@ void StopOnRequest(std::atomic<bool>& stop);
 void WakeOnStop(cdr::FolderWatch* watch);
 // Wakes that watch, if there is one; safe in a signal handler and a control handler.
 void WakeWatch() noexcept;
+// Whether the zone's rules may have changed since the last call: on POSIX systems the zone's file
+// (a tzdata upgrade, another machine zone), the named zone's in the tz database or
+// /etc/localtime; on Windows the machine's zone as the system reports it. Nothing where nothing
+// is followed: a zone set in TZ, a named zone on Windows.
+std::function<bool()> ZoneChanges(const std::string& zone);
 // Appends one line to a log file, created if missing, in one write so that lines never mix.
 bool AppendLine(const std::string& file, std::string_view line);
 // Where the service logs without --log; empty where there is no service.

@@ -6,8 +6,12 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <memory>
+
 #include "cdr/byte_streams.h"
 #include "terminal.h"
+#include "time/path_watch_posix.h"
 #include "watch.h"
 
 namespace halvrenn::cli {
@@ -43,6 +47,29 @@ void WakeOnStop(cdr::FolderWatch* watch) { woken.store(watch); }
 
 void WakeWatch() noexcept {
   if (cdr::FolderWatch* watch = woken.load()) watch->Wake();
+}
+
+std::function<bool()> ZoneChanges(const std::string& zone) {
+  const char* database_variable = std::getenv("TZDIR");
+  const std::string database = database_variable != nullptr && *database_variable == '/'
+                                   ? database_variable
+                                   : "/usr/share/zoneinfo";
+  // A zone set in TZ is the environment's choice, read once like the rest of it.
+  if (zone.empty() && std::getenv("TZ") != nullptr) return {};
+  const std::string path = zone.empty() ? "/etc/localtime" : database + "/" + zone;
+  struct Followed {
+    explicit Followed(std::string path) : watch(std::move(path)) {}
+    platform::PathWatch watch;
+    bool armed = false;
+  };
+  auto followed = std::make_shared<Followed>(path);
+  followed->armed = followed->watch.Arm();
+  // A watch that cannot be armed (no inotify left) would report a change at every file.
+  return [followed] {
+    if (!followed->armed || !followed->watch.Changed()) return false;
+    followed->armed = followed->watch.Arm();
+    return true;
+  };
 }
 
 bool AppendLine(const std::string& file, std::string_view line) {

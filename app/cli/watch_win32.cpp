@@ -7,6 +7,8 @@
 #include <shlobj.h>
 
 #include <array>
+#include <cstring>
+#include <memory>
 
 #include "cdr/byte_streams.h"
 #include "cdr/long_paths_win32.h"
@@ -44,6 +46,20 @@ void WakeOnStop(cdr::FolderWatch* watch) { woken.store(watch); }
 
 void WakeWatch() noexcept {
   if (cdr::FolderWatch* watch = woken.load()) watch->Wake();
+}
+
+// Another zone chosen for the machine, or its rules updated, shows in what the system reports.
+std::function<bool()> ZoneChanges(const std::string& zone) {
+  if (!zone.empty()) return {};
+  auto last = std::make_shared<DYNAMIC_TIME_ZONE_INFORMATION>();
+  GetDynamicTimeZoneInformation(last.get());
+  return [last] {
+    DYNAMIC_TIME_ZONE_INFORMATION now{};
+    GetDynamicTimeZoneInformation(&now);
+    if (std::memcmp(&now, last.get(), sizeof now) == 0) return false;
+    *last = now;
+    return true;
+  };
 }
 
 bool AppendLine(const std::string& file, std::string_view line) {

@@ -253,6 +253,27 @@ scenario_stop() {
   no_temporary_files
 }
 
+# The zone's rules change under a running watcher (a tzdata upgrade, here of a tz database of the
+# test's own): the next file is converted with the new rules, as a fresh run would convert it.
+scenario_zone_change() {
+  fresh
+  mkdir -p zoneinfo/America
+  cp /usr/share/zoneinfo/America/New_York zoneinfo/America/Watched
+  TZDIR=$work/zoneinfo start --zone America/Watched
+  calls 1 5 >in/before.csv
+  wait_for '[ -f out/before.converted.csv ]'
+  cp /usr/share/zoneinfo/Europe/Paris zoneinfo/America/.new && mv zoneinfo/America/.new zoneinfo/America/Watched
+  calls 1 5 >in/after.csv
+  wait_for '[ -f out/after.converted.csv ]'
+  stop
+  rm -rf reference && mkdir reference
+  "$program" -q -o reference --zone America/New_York in/before.csv
+  "$program" -q -o reference --zone Europe/Paris in/after.csv
+  check "$mode: converted before the zone changed" cmp -s out/before.converted.csv reference/before.converted.csv
+  check "$mode: converted after the zone changed" cmp -s out/after.converted.csv reference/after.converted.csv
+  check "$mode: no line for the new rules" grep -q "zone's rules changed: read again" log
+}
+
 # The mode's scenarios: <name> <options...>; settle is how long a file takes to count complete.
 timed() {
   local started=$EPOCHREALTIME
@@ -279,6 +300,7 @@ else
   echo "SKIP: no second file system for done/" >&2
 fi
 scenario_stop
+timed scenario_zone_change
 if [ "$(id -u)" -eq 0 ]; then
   timed scenario_full_disk
 elif [ "${HALVRENN_IN_NAMESPACE:-}" != 1 ] && unshare -rm true 2>/dev/null; then
