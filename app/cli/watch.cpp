@@ -14,6 +14,10 @@
 namespace halvrenn::cli {
 namespace {
 
+// When a stop was asked for, on the steady clock (0: not yet), so that the log says how long the
+// stop took.
+std::atomic<std::chrono::steady_clock::rep> stop_requested{0};
+
 constexpr int kStopped = 0;
 constexpr int kNotStarted = 1;
 constexpr int kWrongUsage = 2;
@@ -188,11 +192,24 @@ int Watch(const WatchCommand& command, const cdr::Converter& converter, const cd
     return kNotStarted;
   }
   WakeOnStop(nullptr);
-  log.Line("stopped");
+  const auto requested = std::chrono::steady_clock::duration(stop_requested.load());
+  const auto took = std::chrono::steady_clock::now().time_since_epoch() - requested;
+  log.Line(requested.count() == 0
+               ? std::string("stopped")
+               : "stopped, " +
+                     std::to_string(std::chrono::ceil<std::chrono::milliseconds>(took).count()) +
+                     " ms after the request");
   return kStopped;
 }
 
 }  // namespace
+
+void NoteStopRequest() noexcept {
+  static_assert(std::atomic<std::chrono::steady_clock::rep>::is_always_lock_free);
+  std::chrono::steady_clock::rep none = 0;
+  stop_requested.compare_exchange_strong(
+      none, std::chrono::steady_clock::now().time_since_epoch().count());
+}
 
 std::optional<std::chrono::milliseconds> ParsePollSeconds(std::string_view text) {
   // Whole seconds and up to three decimals, read exactly rather than through a double.

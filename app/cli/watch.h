@@ -45,8 +45,10 @@ int RunWatch(const WatchCommand& command, const cdr::Converter& converter,
 void StopOnRequest(std::atomic<bool>& stop);
 // The watch that a stop request wakes: from when it exists until just before it goes (nullptr).
 void WakeOnStop(cdr::FolderWatch* watch);
-// Wakes that watch, if there is one; safe in a signal handler and a control handler.
+// Wakes that watch, if there is one, and notes when the stop was asked for; safe in a signal
+// handler and a control handler.
 void WakeWatch() noexcept;
+void NoteStopRequest() noexcept;
 // Whether the zone's rules may have changed since the last call: on POSIX systems the zone's file
 // (a tzdata upgrade, another machine zone), the named zone's in the tz database or
 // /etc/localtime; on Windows the machine's zone as the system reports it. Nothing where nothing

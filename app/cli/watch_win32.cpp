@@ -45,6 +45,7 @@ void StopOnRequest(std::atomic<bool>& stop) {
 void WakeOnStop(cdr::FolderWatch* watch) { woken.store(watch); }
 
 void WakeWatch() noexcept {
+  NoteStopRequest();
   if (cdr::FolderWatch* watch = woken.load()) watch->Wake();
 }
 
