@@ -24,6 +24,10 @@ constexpr seconds kLongestRetry{60};
 // How often a file that someone still writes is looked at again: a Windows writer's close gives
 // no event of its own.
 constexpr milliseconds kWriterRecheck{250};
+// How long a file that an event marked (created, its attributes changed) stays unchanged before
+// it counts as complete without a writer's close, where the kernel will not say whether anyone
+// writes it: a writer that pauses longer than this would have its file converted twice.
+constexpr seconds kUnchangedWithoutClose{60};
 // Names a move into the done folder may take when the plain one is taken: name.1, name.2, ...
 constexpr int kMoveNames = 1000;
 
@@ -45,6 +49,7 @@ struct Pending {
   bool move_only = false;   // converted; only the move into the done folder is left
   bool reported = false;    // its failure is reported already
   seconds pause{0};         // before the next try of a failed output or move
+  bool found = false;       // by a look at the whole folder rather than by an event
 };
 
 // Reads both files whole: the done folder's file of an input's name may be a copy of it that a
@@ -161,7 +166,7 @@ class Loop {
         if (folders_.done) pending_[entry.name] = {*state, now, now, false, true};
         continue;
       }
-      pending_[entry.name] = {*state, now, now};
+      pending_[entry.name] = {.seen = *state, .since = now, .due = now, .found = true};
     }
     std::erase_if(settled_, [&](const auto& item) { return !present.contains(item.first); });
   }
@@ -229,21 +234,29 @@ class Loop {
     }
     const Clock::time_point now = Clock::now();
     if (*state != pending.seen) {
-      pending = {*state, now, now + watch_.Settle()};
+      const Clock::duration settle = SettleOf(pending);
+      pending = {.seen = *state, .since = now, .due = now + settle, .found = pending.found};
       return;
     }
     if (pending.move_only) return MoveToDone(name, pending);
     const Writers writers = OtherWritersOf(path);
-    const bool settled = now - pending.since >= watch_.Settle();
-    const bool complete =
-        writers != Writers::kSome &&
-        (watch_.ReportsClose() ? pending.closed || writers == Writers::kNone || settled : settled);
-    if (!complete) {
+    const bool settled = now - pending.since >= SettleOf(pending);
+    bool complete = settled;
+    if (watch_.ReportsClose()) complete = complete || pending.closed || writers == Writers::kNone;
+    if (writers == Writers::kSome || !complete) {
       pending.due = writers == Writers::kSome || settled ? now + kWriterRecheck
-                                                         : pending.since + watch_.Settle();
+                                                         : pending.since + SettleOf(pending);
       return;
     }
     Convert(name, pending);
+  }
+
+  // How long a file stays unchanged before it counts as complete where no one says so: the
+  // watch's settling time, but longer for a file that an event marked on a watch that reports
+  // writers' closes, since its close is still to come.
+  Clock::duration SettleOf(const Pending& pending) const {
+    if (watch_.ReportsClose() && !pending.found) return kUnchangedWithoutClose;
+    return watch_.Settle();
   }
 
   void Convert(const std::string& name, Pending& pending) {
