@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# The watcher's systemd unit as the package installs it, with its settings file: checked by
-# systemd itself (systemd-analyze verify, with nothing to say, and its exposure rating as a
-# confined service), and its ExecStart line run as systemd would expand it, with the settings of
-# /etc/default pointed at a scratch folder: a file dropped in is converted and moved, and SIGTERM
-# ends it with status 0.
+# The watcher's systemd unit as the package installs it, with its settings file and its user:
+# checked by systemd itself (systemd-analyze verify, with nothing to say, and its exposure rating
+# as a confined service), its user made by systemd-sysusers from the package's entry, and its
+# ExecStart line run as systemd would expand it, with the settings of /etc/default pointed at a
+# scratch folder: a file dropped in is converted and moved, and SIGTERM ends it with status 0.
 # Usage: watch_unit_test.sh PROGRAM ROOT, where ROOT holds the installed tree (ROOT/usr/lib/
-# systemd/system, ROOT/etc/default, ROOT/usr/share/man).
+# systemd/system, ROOT/usr/lib/sysusers.d, ROOT/etc/default, ROOT/usr/share/man).
 set -u
 export LC_ALL=C
 
@@ -41,6 +41,17 @@ exposure=$(systemd-analyze security --offline=true "$work/unit/halvrenn-cdr-watc
   sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\) .*/\1/p')
 awk -v e="$exposure" 'BEGIN { exit !(e != "" && e <= 1.5) }' ||
   fail "exposure level '$exposure' as systemd rates it, above 1.5 (confined services rate below)"
+
+# The user the unit runs as is the one the package's sysusers.d entry makes, unprivileged and
+# without a shell, made as the postinst makes it (into a root of the test's own).
+user=$(sed -n 's/^User=//p' "$unit")
+mkdir -p "$work/root/etc"
+touch "$work/root/etc/passwd" "$work/root/etc/group" "$work/root/etc/shadow" "$work/root/etc/gshadow"
+systemd-sysusers --root="$work/root" "$root/usr/lib/sysusers.d/halvrenn-cdr-watch.conf" >/dev/null 2>&1
+IFS=: read -r name _ uid _ _ _ shell < <(grep "^$user:" "$work/root/etc/passwd")
+[ "$name" = "$user" ] && [ "$uid" -gt 0 ] && [ "$uid" -lt 1000 ] && [ "$shell" = /usr/sbin/nologin ] &&
+  grep -q "^$(sed -n 's/^Group=//p' "$unit"):" "$work/root/etc/group" ||
+  fail "the unit's user '$user' is not the system user that sysusers.d makes: $(cat "$work/root/etc/passwd")"
 
 # ExecStart as systemd expands it: ${NAME} is one word, $NAME splits at white space.
 execstart=$(sed -n 's/^ExecStart=//p' "$unit")
