@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <iterator>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "cdr/conversion.h"
@@ -124,37 +126,45 @@ std::optional<cdr::ColumnChoice> ParseColumnChoice(std::string_view text) {
   return choice;
 }
 
-std::optional<std::vector<cdr::Added>> ParseAdded(std::string_view list) {
-  std::vector<cdr::Added> added;
+// A comma-separated list of words, each the index of its place in `words`; nothing when a word
+// is not among them.
+std::optional<std::vector<std::size_t>> ParseWordList(std::string_view list,
+                                                      std::span<const std::string_view> words) {
+  std::vector<std::size_t> indexes;
   while (true) {
     const std::size_t comma = list.find(',');
-    const std::string_view word = list.substr(0, comma);
-    bool known = false;
-    for (const cdr::Added candidate : {cdr::Added::kGmt, cdr::Added::kLocal, cdr::Added::kOffset,
-                                       cdr::Added::kStandard, cdr::Added::kDaylight}) {
-      if (word == cdr::AddedWord(candidate)) {
-        added.push_back(candidate);
-        known = true;
-      }
-    }
-    if (!known) return std::nullopt;
-    if (comma == std::string_view::npos) return added;
+    const auto known = std::find(words.begin(), words.end(), list.substr(0, comma));
+    if (known == words.end()) return std::nullopt;
+    indexes.push_back(static_cast<std::size_t>(known - words.begin()));
+    if (comma == std::string_view::npos) return indexes;
     list.remove_prefix(comma + 1);
   }
 }
 
+std::optional<std::vector<cdr::Added>> ParseAdded(std::string_view list) {
+  static constexpr std::array<cdr::Added, 5> kAdded = {cdr::Added::kGmt, cdr::Added::kLocal,
+                                                       cdr::Added::kOffset, cdr::Added::kStandard,
+                                                       cdr::Added::kDaylight};
+  static const std::array<std::string_view, 5> kWords = [] {
+    std::array<std::string_view, 5> words;
+    for (std::size_t i = 0; i < kAdded.size(); ++i) words[i] = cdr::AddedWord(kAdded[i]);
+    return words;
+  }();
+  const auto indexes = ParseWordList(list, kWords);
+  if (!indexes) return std::nullopt;
+  std::vector<cdr::Added> added;
+  for (const std::size_t index : *indexes) added.push_back(kAdded[index]);
+  return added;
+}
+
 std::optional<cdr::KindSet> ParseDecode(std::string_view list) {
-  static constexpr std::string_view kWords[cdr::kColumnKinds] = {"time", "ip", "cause", "duration"};
+  static constexpr std::array<std::string_view, cdr::kColumnKinds> kWords = {"time", "ip", "cause",
+                                                                             "duration"};
+  const auto indexes = ParseWordList(list, kWords);
+  if (!indexes) return std::nullopt;
   cdr::KindSet kinds{0};
-  while (true) {
-    const std::size_t comma = list.find(',');
-    const std::string_view word = list.substr(0, comma);
-    const auto* known = std::find(std::begin(kWords), std::end(kWords), word);
-    if (known == std::end(kWords)) return std::nullopt;
-    kinds.bits |= 1U << static_cast<unsigned>(known - std::begin(kWords));
-    if (comma == std::string_view::npos) return kinds;
-    list.remove_prefix(comma + 1);
-  }
+  for (const std::size_t index : *indexes) kinds.bits |= 1U << index;
+  return kinds;
 }
 
 std::optional<char> ParseDelimiter(std::string_view text) {
