@@ -220,10 +220,12 @@ class StreamConversion {
     if (progress_) progress_({result_.summary.bytes_read, input_.Size(), records});
   }
 
+  // A small file is one pass before the system is asked what is free: a day's folder is
+  // thousands of them.
   unsigned Jobs() const {
-    const unsigned jobs = options_.jobs != 0 ? options_.jobs : FreeProcessors();
     const std::uint64_t size = input_.Size();
-    return size != 0 && size < kSmallestParallelInput ? 1 : jobs;
+    if (size != 0 && size < kSmallestParallelInput) return 1;
+    return options_.jobs != 0 ? options_.jobs : FreeProcessors();
   }
 
   bool ConvertRecords() {
