@@ -6,8 +6,8 @@
 namespace halvrenn::cdr {
 namespace {
 
-std::string Lines(const LineNumbers& lines, const char* what) {
-  std::string text = std::to_string(lines.count) + " " + what;
+std::string Lines(const LineNumbers& lines, const char* what, CountText count_text) {
+  std::string text = count_text(lines.count) + " " + what;
   if (lines.first.empty()) return text;
   text += lines.first.size() == 1 ? " (line " : " (lines ";
   for (std::size_t i = 0; i < lines.first.size(); ++i) {
@@ -20,28 +20,31 @@ std::string Lines(const LineNumbers& lines, const char* what) {
 
 }  // namespace
 
-std::string SummaryText(const Summary& summary) {
+std::string PlainCount(std::uint64_t count) { return std::to_string(count); }
+
+std::string SummaryText(const Summary& summary, CountText count_text) {
   const Tally& tally = summary.tally;
   std::string converted;
   const bool only_times = std::all_of(summary.columns_of.begin() + 1, summary.columns_of.end(),
                                       [](std::size_t columns) { return columns == 0; });
   if (only_times) {
-    converted = std::to_string(tally.converted);
+    converted = count_text(tally.converted);
   } else {
     static constexpr std::array<const char*, kColumnKinds> kWords = {"times", "addresses", "causes",
                                                                      "durations"};
     for (std::size_t kind = 0; kind < kColumnKinds; ++kind) {
       if (summary.columns_of[kind] == 0) continue;
       if (!converted.empty()) converted += ", ";
-      converted += std::to_string(tally.converted_of[kind]) + " " + kWords[kind];
+      converted += count_text(tally.converted_of[kind]) + " " + kWords[kind];
     }
   }
-  std::string text = std::to_string(tally.records) + " records, " + converted + " converted, " +
-                     std::to_string(tally.empty) + " empty, " + Lines(tally.rejected, "rejected");
+  std::string text = count_text(tally.records) + " records, " + converted + " converted, " +
+                     count_text(tally.empty) + " empty, " +
+                     Lines(tally.rejected, "rejected", count_text);
   if (summary.columns_of[static_cast<std::size_t>(ColumnKind::kCause)] > 0) {
-    text += ", " + std::to_string(tally.unknown_causes) + " unknown causes";
+    text += ", " + count_text(tally.unknown_causes) + " unknown causes";
   }
-  return text + ", " + Lines(tally.malformed, "malformed");
+  return text + ", " + Lines(tally.malformed, "malformed", count_text);
 }
 
 }  // namespace halvrenn::cdr

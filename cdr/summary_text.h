@@ -6,12 +6,18 @@
 // 2000 addresses, 2000 causes, 1000 durations converted, 48 empty, 2 rejected (lines 17, 940),
 // 3 unknown causes, 0 malformed".
 
+#include <cstdint>
 #include <string>
 
 #include "cdr/conversion.h"
 
 namespace halvrenn::cdr {
 
-std::string SummaryText(const Summary& summary);
+// How a count is written: plainly ("1590825") in the terminal and the logs, which programs read;
+// the window passes the user's digit grouping ("1,590,825"). Line numbers are always plain.
+using CountText = std::string (*)(std::uint64_t count);
+std::string PlainCount(std::uint64_t count);
+
+std::string SummaryText(const Summary& summary, CountText count_text = PlainCount);
 
 }  // namespace halvrenn::cdr

@@ -24,4 +24,8 @@ std::string FormatDateTime(const CivilDateTime& when, bool with_time);
 // The user's decimal separator, UTF-8 (it need not be one byte).
 std::string DecimalSeparator();
 
+// A count in the user's digit grouping, UTF-8: 1590825 is "1,590,825" in the United States,
+// "1.590.825" in Germany, "15,90,825" in India and "1590825" in the C locale.
+std::string GroupedCount(std::uint64_t count);
+
 }  // namespace halvrenn::platform

@@ -4,8 +4,10 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "time/locale_and_zone.h"
+#include "time/number_text.h"
 #include "time/utf16_text.h"
 
 namespace halvrenn::platform {
@@ -66,6 +68,28 @@ std::string DecimalSeparator() {
   return ReadNlsText([](wchar_t* buffer, int size) {
     return GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, buffer, size);
   });
+}
+
+std::string GroupedCount(std::uint64_t count) {
+  const std::string separator = ReadNlsText([](wchar_t* buffer, int size) {
+    return GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, buffer, size);
+  });
+  // "3;0": groups of three; "3;2;0": three, then twos (India); "3": three, then no more.
+  const std::string grouping = ReadNlsText([](wchar_t* buffer, int size) {
+    return GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SGROUPING, buffer, size);
+  });
+  std::vector<int> groups;
+  bool repeat_last = false;
+  for (const char c : grouping) {
+    if (c < '0' || c > '9') continue;
+    if (c == '0') {
+      repeat_last = true;
+      break;
+    }
+    groups.push_back(c - '0');
+  }
+  if (separator.empty()) groups.clear();
+  return GroupDigits(count, separator, groups, repeat_last);
 }
 
 }  // namespace halvrenn::platform

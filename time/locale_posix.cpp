@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <clocale>
 #include <cstring>
 #include <ctime>
@@ -21,6 +22,7 @@
 
 #include "time/locale_and_zone.h"
 #include "time/locale_patterns_posix.h"
+#include "time/number_text.h"
 #include "time/strftime_pattern_posix.h"
 
 namespace halvrenn::platform {
@@ -324,16 +326,38 @@ std::string FormatDateTime(const CivilDateTime& when, bool with_time) {
   return patterns.Render(when, with_time);
 }
 
-std::string DecimalSeparator() {
-  const char* separator = nl_langinfo(RADIXCHAR);
-  const std::string_view text(separator);
-  const bool ascii = std::all_of(text.begin(), text.end(),
+namespace {
+
+// A text of LC_NUMERIC in UTF-8: its encoding need not be LC_CTYPE's.
+std::string NumericText(const char* text) {
+  const std::string_view view(text);
+  const bool ascii = std::all_of(view.begin(), view.end(),
                                  [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (ascii) return separator;
-  // In the encoding of LC_NUMERIC, which need not be LC_CTYPE's.
+  if (ascii) return text;
   const char* codeset = nl_langinfo(_NL_NUMERIC_CODESET);
-  if (IsUtf8Compatible(codeset)) return separator;
-  return LocaleEncoding(codeset).ToUtf8(separator);
+  if (IsUtf8Compatible(codeset)) return text;
+  return LocaleEncoding(codeset).ToUtf8(text);
+}
+
+}  // namespace
+
+std::string DecimalSeparator() { return NumericText(nl_langinfo(RADIXCHAR)); }
+
+std::string GroupedCount(std::uint64_t count) {
+  const std::string separator = NumericText(nl_langinfo(THOUSEP));
+  // The C library's grouping: one size per char, the rightmost group first; the last size
+  // repeats, unless CHAR_MAX (or a size below 1) ends the grouping.
+  std::vector<int> groups;
+  bool repeat_last = true;
+  for (const char* size = nl_langinfo(GROUPING); *size != '\0'; ++size) {
+    if (*size == CHAR_MAX || *size < 1) {
+      repeat_last = false;
+      break;
+    }
+    groups.push_back(*size);
+  }
+  if (separator.empty()) groups.clear();
+  return GroupDigits(count, separator, groups, repeat_last);
 }
 
 }  // namespace halvrenn::platform

@@ -1,5 +1,6 @@
 #include "time/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <optional>
@@ -135,6 +136,29 @@ std::int32_t TextToInt32(std::string_view text) {
   const std::optional<std::int32_t> rounded = RoundWrittenNumber(*number);
   if (!rounded) throw OverflowError();
   return *rounded;
+}
+
+std::string GroupDigits(std::uint64_t count, std::string_view separator,
+                        const std::vector<int>& groups, bool repeat_last) {
+  const std::string digits = std::to_string(count);
+  // The group sizes from the right, until the digits run out or the grouping ends.
+  std::vector<std::size_t> cuts;  // digits right of each separator, the rightmost first
+  std::size_t grouped = 0;
+  for (std::size_t i = 0; !groups.empty(); ++i) {
+    const int size = i < groups.size() ? groups[i] : repeat_last ? groups.back() : 0;
+    if (size <= 0) break;
+    grouped += static_cast<std::size_t>(size);
+    if (grouped >= digits.size()) break;
+    cuts.push_back(grouped);
+  }
+  std::string text;
+  text.reserve(digits.size() + cuts.size() * separator.size());
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    const std::size_t right = digits.size() - i;  // digits from this one to the end
+    if (i > 0 && std::find(cuts.begin(), cuts.end(), right) != cuts.end()) text += separator;
+    text += digits[i];
+  }
+  return text;
 }
 
 }  // namespace halvrenn

@@ -8,7 +8,9 @@
 // for TextToInt32's range), and the three functions agree on its value.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace halvrenn {
 
@@ -22,5 +24,12 @@ double TextToDouble(std::string_view text);
 // the double 2.5 would give 2. OverflowError outside 32 bits, and for a text IsNumericText
 // rejects.
 std::int32_t TextToInt32(std::string_view text);
+
+// A count's digits grouped from the right: `groups` are the sizes of the groups, the rightmost
+// first; the last size repeats when `repeat_last`, and otherwise the digits left of it stay in one
+// group. A size of 0 or less ends the grouping there. Example: 1234567 with "," and {3, 2},
+// repeated, is "12,34,567" (India); with {3}, not repeated, "1234,567".
+std::string GroupDigits(std::uint64_t count, std::string_view separator,
+                        const std::vector<int>& groups, bool repeat_last);
 
 }  // namespace halvrenn

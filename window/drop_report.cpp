@@ -7,6 +7,7 @@
 
 #include "cdr/byte_streams.h"
 #include "cdr/summary_text.h"
+#include "time/locale_and_zone.h"
 #include "window/file_drop_texts.h"
 
 namespace halvrenn {
@@ -57,7 +58,7 @@ void PutParagraph(std::string& text, const DroppedFile& file) {
   switch (file.state) {
     case State::kConverted:
       if (summary.time_columns > 0) {
-        text += cdr::SummaryText(summary);
+        text += cdr::SummaryText(summary, platform::GroupedCount);
       } else if (!summary.warnings.empty()) {
         text += summary.warnings.front();
       } else {
@@ -92,7 +93,9 @@ std::string Totals(const std::vector<DroppedFile>& outcomes,
     sum.rejected.count += tally.rejected.count;
     sum.malformed.count += tally.malformed.count;
   }
-  std::string text = "Converted " + std::to_string(by_rank[kConvertedRank]);
+  // Counts in the user's digit grouping, as the window's other numbers read.
+  const auto count = platform::GroupedCount;
+  std::string text = "Converted " + count(by_rank[kConvertedRank]);
   Put(text, {" of ", CountOf(outcomes.size(), "file", "files")});
   const std::array<std::pair<Rank, std::string_view>, 4> parts{
       {{kFailedRank, " failed"},
@@ -102,15 +105,15 @@ std::string Totals(const std::vector<DroppedFile>& outcomes,
   const char* separator = "; ";
   for (const auto& [rank, words] : parts) {
     if (by_rank[rank] == 0) continue;
-    Put(text, {separator, std::to_string(by_rank[rank]), words});
+    Put(text, {separator, count(by_rank[rank]), words});
     separator = ", ";
   }
   text += '.';
   if (by_rank[kConvertedRank] + by_rank[kCopiedRank] > 0) {
-    Put(text, {"\n", CountOf(sum.records, "record", "records"), ": ",
-               CountOf(sum.converted, "value", "values"), " converted, ", std::to_string(sum.empty),
-               " empty, ", std::to_string(sum.rejected.count), " rejected; ",
-               std::to_string(sum.malformed.count), " malformed."});
+    Put(text,
+        {"\n", CountOf(sum.records, "record", "records"), ": ",
+         CountOf(sum.converted, "value", "values"), " converted, ", count(sum.empty), " empty, ",
+         count(sum.rejected.count), " rejected; ", count(sum.malformed.count), " malformed."});
   }
   if (!skipped.empty())
     Put(text, {"\nLeft out of the folders: ", cdr::SkippedSummary(skipped), "."});

@@ -31,11 +31,11 @@ inline constexpr DropDialogTexts kDropTexts{
     "Close",    "&Files:",
 };
 
-// "1 file", "2 files".
+// "1 file", "2 files", "2,880 files": the count in the user's digit grouping.
 std::string CountOf(std::size_t count, std::string_view one, std::string_view many);
 
 // Whether existing outputs are replaced, asked once for the whole drop: the question, and the
-// choice it offers. Example for 2: "The converted files of 2 dropped files already exist." and
+// choice it offers. Example for 2: "2 of the files already have converted files." and
 // "Replace them, or skip those files?".
 struct Question {
   std::string text;
@@ -46,7 +46,7 @@ Question ReplaceQuestion(std::size_t existing);
 // The progress window's line: "Converting calls.csv (3 of 50)".
 std::string ProgressText(std::string_view file_name, std::size_t index, std::size_t count);
 
-// A drop that holds nothing to convert: "The dropped folders hold no files to convert.", and what
+// A drop that holds nothing to convert: "The folders hold no files to convert.", and what
 // was left out of them.
 std::string NothingToConvertText(const std::vector<cdr::SkippedPath>& skipped);
 

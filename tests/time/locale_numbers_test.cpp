@@ -1,7 +1,9 @@
-// Number texts under a locale whose decimal separator is a comma (the German locale run).
+// Number texts under the locale runs: a decimal comma (German), and counts in each locale's digit
+// grouping, as the system's own tables give it.
 
 #include <gtest/gtest.h>
 
+#include "time/locale_and_zone.h"
 #include "time/number_text.h"
 
 namespace halvrenn {
@@ -17,6 +19,16 @@ TEST(LocaleGermanNumbers, DecimalCommaAndNoPoint) {
   for (const char* text : {"25569.5", "1.000", "1,", ",", "1,2,3", "1.000,5"}) {
     EXPECT_FALSE(IsNumericText(text)) << text;
   }
+}
+
+TEST(LocaleGermanNumbers, CountsGroupedByPoints) {
+  EXPECT_EQ(platform::GroupedCount(999), "999");
+  EXPECT_EQ(platform::GroupedCount(1590825), "1.590.825");
+}
+
+TEST(LocaleUs, CountsGroupedByCommas) {
+  EXPECT_EQ(platform::GroupedCount(1000), "1,000");
+  EXPECT_EQ(platform::GroupedCount(1590825), "1,590,825");
 }
 
 }  // namespace

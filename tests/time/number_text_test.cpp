@@ -8,6 +8,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "time/checked_int32.h"
 
@@ -132,6 +133,38 @@ TEST(NumericText, ToInt32RoundsHalfToEvenAndOverflowsOutside32Bits) {
     } else {
       EXPECT_THROW(TextToInt32(c.text), OverflowError);
     }
+  }
+}
+
+TEST(GroupDigits, GroupsFromTheRightAsTheLocaleSays) {
+  struct Case {
+    std::uint64_t count;
+    const char* separator;
+    std::vector<int> groups;
+    bool repeat_last;
+    const char* text;
+  };
+  const std::vector<Case> cases = {
+      {0, ",", {3}, true, "0"},
+      {999, ",", {3}, true, "999"},
+      {1000, ",", {3}, true, "1,000"},
+      {1590825, ",", {3}, true, "1,590,825"},
+      {18446744073709551615U, ".", {3}, true, "18.446.744.073.709.551.615"},
+      {1234567, ",", {3, 2}, true, "12,34,567"},  // India
+      {1234567, ",", {3}, false, "1234,567"},     // then no more groups
+      {1234567,
+       "\xE2\x80\xAF",
+       {3},
+       true,
+       "1\xE2\x80\xAF"
+       "234\xE2\x80\xAF"
+       "567"},                              // U+202F
+      {1234567, ",", {}, true, "1234567"},  // the C locale
+      {1234567, ",", {0}, true, "1234567"},
+      {100000, ",", {3}, true, "100,000"},  // no separator at the front
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(GroupDigits(c.count, c.separator, c.groups, c.repeat_last), c.text) << c.count;
   }
 }
 

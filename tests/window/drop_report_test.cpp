@@ -102,5 +102,29 @@ TEST(DropReport, TheProgressWindowGoesWhereItHidesNoneOfTheOwner) {
   }
 }
 
+// Run in the US locale: the report's counts read as the user writes numbers, line numbers as
+// the file's lines are numbered.
+TEST(LocaleUs, TheReportWritesCountsInTheUsersDigitGrouping) {
+  std::vector<DroppedFile> outcomes(1);
+  DroppedFile& file = outcomes.front();
+  file.input = Native("/day/calls.csv");
+  file.state = DroppedFile::State::kConverted;
+  file.result.output = Native("/day/calls.converted.csv");
+  cdr::Summary& summary = file.result.summary;
+  summary.time_columns = 2;
+  summary.columns_of[static_cast<std::size_t>(cdr::ColumnKind::kTime)] = 2;
+  summary.tally.records = 1590825;
+  summary.tally.converted = 3181650;
+  summary.tally.empty = 1000;
+  summary.tally.rejected.Add(12345);
+  const DropReport report = MakeDropReport(outcomes, {});
+  EXPECT_EQ(report.totals,
+            "Converted 1 of 1 file.\n"
+            "1,590,825 records: 3,181,650 values converted, 1,000 empty, 1 rejected; 0 malformed.");
+  EXPECT_EQ(report.files.substr(0, report.files.find('\n')),
+            "calls.csv: 1,590,825 records, 3,181,650 converted, 1,000 empty, 1 rejected (line "
+            "12345), 0 malformed");
+}
+
 }  // namespace
 }  // namespace halvrenn

@@ -91,7 +91,7 @@ const std::vector<DropScenario>& DropScenarios() {
                  {"b.converted.csv", Content::kOld}},
        .dropped = {""},
        .answer = Answer::kSkip,
-       .question = "The converted files of 2 dropped files already exist.\n"
+       .question = "2 of the files already have converted files.\n"
                    "Replace them, or skip those files?",
        .converted = {"c.converted.csv"},
        .kept = {"a.converted.csv", "b.converted.csv"},
@@ -104,7 +104,7 @@ const std::vector<DropScenario>& DropScenarios() {
        .files = {{"a.csv"}, {"a.converted.csv", Content::kOld}},
        .dropped = {"a.csv"},
        .answer = Answer::kReplace,
-       .question = "The converted file of one dropped file already exists.\n"
+       .question = "One of the files already has a converted file.\n"
                    "Replace it, or skip that file?",
        .converted = {"a.converted.csv"},
        .totals = "Converted 1 of 1 file.\n"
@@ -120,7 +120,7 @@ const std::vector<DropScenario>& DropScenarios() {
        .files = {{"day/desktop.ini", Content::kPlain, true},
                  {"day/x.converted.csv", Content::kOld}},
        .dropped = {"day"},
-       .message = "The dropped folders hold no files to convert. "
+       .message = "The folders hold no files to convert. "
                   "Left out: 1 hidden or system file, 1 earlier output.",
        .kept = {"day/x.converted.csv"},
        .absent = {"day/desktop.converted.ini"}},
