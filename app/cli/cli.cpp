@@ -45,7 +45,7 @@ addresses) get <column>_ip, cause codes (origCause_value, destCause_value) their
 name in <column>_text, and duration H:MM:SS in duration_hms.
 
 Options:
-  -o, --output DIR         write the converted files into DIR
+  -o, --output DIR         write the converted files into DIR, which must exist
   -f, --force              replace converted files that exist already
   -c, --column NAME[:s|ms|us]
                            convert this column (repeatable) instead of those found by name
@@ -59,7 +59,8 @@ Options:
                            machine's), a tz database name such as America/New_York; on Windows
                            also a Windows zone name, and a tz name is served by the Windows zone
                            it maps to, whose history may differ (it warns which)
-  -d, --delimiter D        comma, tab, semicolon or one character (default: from the header)
+  -d, --delimiter D        comma, tab (or \t), semicolon or one character (default: from the
+                           header)
   -j, --jobs N             threads per file (default: one per processor)
   -q, --quiet              no progress line and no summary
   Watching a folder (halvrenn-cdr --watch IN_DIR --output OUT_DIR [OPTIONS]):
@@ -72,6 +73,7 @@ Options:
       --service            run under the Windows Service Control Manager (sc create)
   -h, --help               this text
   -V, --version            the version
+      --                   every argument after it is a FILE, even one that starts with -
 
 Exit status: 0 every file written, 1 a file could not be read or written, 2 wrong usage,
 130 interrupted.

@@ -78,8 +78,8 @@ for case in "${cases[@]}"; do
 done
 
 # Every long option of --help, and no other, after "--".
-help_options=$(halvrenn-cdr --help | grep -oE '^ +(-[A-Za-z], )?--[A-Za-z][A-Za-z-]*' |
-  grep -oE -- '--[A-Za-z-]+' | sort -u)
+help_options=$(halvrenn-cdr --help | grep -oE '^ +(-[A-Za-z], )?--([A-Za-z][A-Za-z-]*)?( |$)' |
+  grep -oE -- '--[A-Za-z-]*' | sort -u)
 completions "halvrenn-cdr --"
 offered=$(printf '%s\n' "${replies[@]}" | sort -u)
 [ "$offered" = "$help_options" ] ||
