@@ -56,9 +56,12 @@ class ScanningWatch final : public FolderWatch {
     const std::optional<std::vector<FolderEntry>> entries = EntriesOf(folder_);
     if (!entries) return false;
     for (const FolderEntry& entry : *entries) {
-      if (entry.kind != FolderEntry::Kind::kFile) continue;
-      if (const std::optional<FileState> state = StateOf(JoinPath(folder_, entry.name))) {
-        states.emplace(entry.name, *state);
+      if (entry.kind == FolderEntry::Kind::kOther) {
+        states.emplace(entry.name, FileState{});  // a FIFO, say: the loop tells what it is
+      } else if (entry.kind == FolderEntry::Kind::kFile) {
+        if (const std::optional<FileState> state = StateOf(JoinPath(folder_, entry.name))) {
+          states.emplace(entry.name, *state);
+        }
       }
     }
     return true;

@@ -54,8 +54,8 @@ class FolderWatch {
 // `error` set, when the folder cannot be watched that way.
 std::unique_ptr<FolderWatch> WatchFolderEvents(std::string_view folder, std::string& error);
 // A scan of the folder every `period`, reporting as kTouched every name whose size or times
-// changed since the scan before and as kGone every name no longer there. The first scan is taken
-// now and reports nothing.
+// changed since the scan before, or that appeared as something other than a file or folder, and
+// as kGone every name no longer there. The first scan is taken now and reports nothing.
 std::unique_ptr<FolderWatch> WatchFolderByScan(std::string_view folder,
                                                std::chrono::milliseconds period);
 
@@ -72,6 +72,9 @@ struct FileState {
 };
 // Nothing for a missing file, a folder or anything else that is not a regular file.
 std::optional<FileState> StateOf(std::string_view path);
+// Whether the path is a FIFO, a socket or a device (through a link), found without opening it:
+// opening a FIFO waits for its other end. Never on Windows, whose folders hold none.
+bool IsSpecialFile(std::string_view path);
 
 enum class Writers : unsigned char { kNone, kSome, kUnknown };
 // Whether another process has the file open for writing: on Linux whether the kernel grants a

@@ -197,6 +197,13 @@ std::optional<FileState> StateOf(std::string_view path) {
   return state;
 }
 
+bool IsSpecialFile(std::string_view path) {
+  struct stat status {};
+  return stat(std::string(path).c_str(), &status) == 0 &&
+         (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode) || S_ISCHR(status.st_mode) ||
+          S_ISBLK(status.st_mode));
+}
+
 Writers OtherWritersOf(std::string_view path) {
   // Non-blocking, so that a file under another process's write lease does not hold us up.
   const int descriptor = open(std::string(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

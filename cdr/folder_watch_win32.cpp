@@ -236,6 +236,8 @@ Writers OtherWritersOf(std::string_view path) {
   return GetLastError() == ERROR_SHARING_VIOLATION ? Writers::kSome : Writers::kUnknown;
 }
 
+bool IsSpecialFile(std::string_view /*path*/) { return false; }
+
 bool LinkLeadsOutOf(std::string_view path, std::string_view folder) {
   const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {

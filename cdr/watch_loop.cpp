@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -22,7 +23,8 @@ using std::chrono::seconds;
 constexpr seconds kFirstRetry{1};
 constexpr seconds kLongestRetry{60};
 // How often a file that someone still writes is looked at again: a Windows writer's close gives
-// no event of its own.
+// no event of its own. Also how long a file found by a look at the whole folder stays unchanged
+// and without a writer, at two looks, before it counts as complete.
 constexpr milliseconds kWriterRecheck{250};
 // How long a file that an event marked (created, its attributes changed) stays unchanged before
 // it counts as complete without a writer's close, where the kernel will not say whether anyone
@@ -50,6 +52,10 @@ struct Pending {
   bool reported = false;    // its failure is reported already
   seconds pause{0};         // before the next try of a failed output or move
   bool found = false;       // by a look at the whole folder rather than by an event
+  // The first look at this state that found no writer. A single such look proves nothing: a
+  // file created by open(O_CREAT) is in the folder, its creation reported, an instant before its
+  // creator holds it open for writing, and in that instant the kernel grants a lease.
+  std::optional<Clock::time_point> no_writer_since{};
 };
 
 // Reads both files whole: the done folder's file of an input's name may be a copy of it that a
@@ -150,13 +156,22 @@ class Loop {
       return;
     }
     std::set<std::string> present;
+    std::set<std::string> special;
     for (const FolderEntry& entry : *entries) {
-      if (entry.kind != FolderEntry::Kind::kFile || entry.hidden || IsIgnoredByWatch(entry.name)) {
+      if (entry.hidden || IsIgnoredByWatch(entry.name)) continue;
+      if (entry.kind == FolderEntry::Kind::kOther && IsSpecialFile(InputPath(entry.name))) {
+        special.insert(entry.name);
+        NoteSpecial(entry.name);
+      }
+      if (entry.kind != FolderEntry::Kind::kFile) continue;
+      present.insert(entry.name);
+      const auto known = pending_.find(entry.name);
+      if (known != pending_.end()) {
+        known->second.found = true;  // its writer's close may have been among the changes lost
         continue;
       }
-      present.insert(entry.name);
       const std::optional<FileState> state = StateOf(InputPath(entry.name));
-      if (!state || state->hidden || pending_.contains(entry.name)) continue;
+      if (!state || state->hidden) continue;
       const auto settled = settled_.find(entry.name);
       if (settled != settled_.end() && settled->second == *state) continue;
       const Clock::time_point now = Clock::now();
@@ -169,6 +184,12 @@ class Loop {
       pending_[entry.name] = {.seen = *state, .since = now, .due = now, .found = true};
     }
     std::erase_if(settled_, [&](const auto& item) { return !present.contains(item.first); });
+    std::erase_if(special_, [&](const std::string& name) { return !special.contains(name); });
+  }
+
+  // A FIFO, socket or device: said once, and again only after it went.
+  void NoteSpecial(const std::string& name) {
+    if (special_.insert(name).second) Report(WatchEvent::Kind::kNotRegular, name);
   }
 
   bool OutputUpToDate(const std::string& name, const FileState& input) const {
@@ -186,8 +207,14 @@ class Loop {
     if (!state || state->hidden) {
       pending_.erase(change.name);
       settled_.erase(change.name);
+      if (change.kind != Kind::kGone && !state && IsSpecialFile(InputPath(change.name))) {
+        NoteSpecial(change.name);
+      } else {
+        special_.erase(change.name);
+      }
       return;
     }
+    special_.erase(change.name);
     // An event of a change seen already: a late one, or one of the watcher's own reading.
     const auto settled = settled_.find(change.name);
     if (settled != settled_.end() && settled->second == *state) return;
@@ -240,15 +267,38 @@ class Loop {
     }
     if (pending.move_only) return MoveToDone(name, pending);
     const Writers writers = OtherWritersOf(path);
-    const bool settled = now - pending.since >= SettleOf(pending);
-    bool complete = settled;
-    if (watch_.ReportsClose()) complete = complete || pending.closed || writers == Writers::kNone;
-    if (writers == Writers::kSome || !complete) {
-      pending.due = writers == Writers::kSome || settled ? now + kWriterRecheck
-                                                         : pending.since + SettleOf(pending);
+    if (writers != Writers::kNone) {
+      pending.no_writer_since.reset();
+    } else if (!pending.no_writer_since) {
+      pending.no_writer_since = now;
+    }
+    if (writers == Writers::kSome) {
+      pending.due = now + kWriterRecheck;
+      return;
+    }
+    const Clock::time_point complete_at = CompleteAt(pending);
+    if (now < complete_at) {
+      pending.due = complete_at;
       return;
     }
     Convert(name, pending);
+  }
+
+  // When a file that no one writes now counts as complete if it stays as it is. Where the watch
+  // reports writers' closes: at once after a close or a rename into the folder; for a file found
+  // by a look at the whole folder (whose close, if any, came before the watch, or was lost), once
+  // two looks a recheck apart found it unchanged without a writer, or once it stayed unchanged
+  // for the settling time where the kernel will not say; for a file that an event marked without
+  // a close (created, its attributes changed), once unchanged for the long settling time, its
+  // close being still to come. Elsewhere, once unchanged for the settling time.
+  Clock::time_point CompleteAt(const Pending& pending) const {
+    Clock::time_point at = pending.since + SettleOf(pending);
+    if (!watch_.ReportsClose()) return at;
+    if (pending.closed) return pending.since;
+    if (pending.found && pending.no_writer_since) {
+      at = std::min(at, *pending.no_writer_since + kWriterRecheck);
+    }
+    return at;
   }
 
   // How long a file stays unchanged before it counts as complete where no one says so: the
@@ -315,7 +365,8 @@ class Loop {
     if (!now_state) {
       pending_.erase(name);
     } else if (*now_state != state || OtherWritersOf(path) == Writers::kSome) {
-      pending = {*now_state, now, now + kWriterRecheck};
+      pending = {
+          .seen = *now_state, .since = now, .due = now + kWriterRecheck, .found = pending.found};
     } else {
       Report(WatchEvent::Kind::kFailed, name, {}, {}, &result);
       settle();
@@ -383,6 +434,7 @@ class Loop {
   // The state in which each file was converted, found converted or failed: nothing to do until
   // it changes.
   std::map<std::string, FileState> settled_;
+  std::set<std::string> special_;  // the FIFOs, sockets and devices reported
   bool disk_full_ = false;
   seconds disk_pause_{0};
   Clock::time_point disk_full_until_;

@@ -8,9 +8,12 @@
 // goes to a callback, worded by the caller.
 //
 // A file is taken once its writer is done (FolderWatch: closed after writing or moved in, with no
-// writer left; or unchanged for the watch's settling time). Hidden files, the names outputs and
-// temporary files get, uploads in progress (name.part, name.filepart), Explorer's desktop.ini
-// and Thumbs.db, sub-folders and links that lead out of the folder are left alone.
+// writer left; found by a look at the whole folder and without a writer at two looks; or
+// unchanged for the watch's settling time). No writer at a single look proves nothing: a file
+// created by open(O_CREAT) is in the folder an instant before its creator holds it open. Hidden
+// files, the names outputs and temporary files get, uploads in progress (name.part,
+// name.filepart), Explorer's desktop.ini and Thumbs.db, sub-folders and links that lead out of
+// the folder are left alone; so are FIFOs, sockets and devices, reported once.
 //
 // Faults never end the watch. A file that cannot be read or converted is reported once and tried
 // again when it changes. An output that cannot be written is reported once and tried again after
@@ -52,6 +55,7 @@ struct WatchEvent {
     kMovedAs,     // the done folder held another file of the input's name: moved as `path`
     kSameOutput,  // the input named `path` has the same output: neither is converted
     kLinkOut,     // a link that leads out of the folder, left alone
+    kNotRegular,  // a FIFO, socket or device, left alone: reported once until it goes
     kUnreadable,  // the input folder cannot be listed (`detail`)
   };
   Kind kind;

@@ -84,6 +84,8 @@ class Log {
                     " has the same output name; rename one of them");
       case Kind::kLinkOut:
         return Line(event.input + ": not converted: a link that leads out of the folder");
+      case Kind::kNotRegular:
+        return Line(event.input + ": not a regular file: left alone");
       case Kind::kUnreadable:
         return Line(event.path + ": cannot list its files");
     }

@@ -11,6 +11,10 @@
 # SIGKILL would at that instant), notes the outputs that are in place but not yet in the log, and
 # then kills it: those must have no line, every other output exactly one.
 #
+# An observer of the output folder (inotify) notes when each output is put in place: none may
+# appear before its upload's last step (the close, or the rename into place), and none twice, as
+# a conversion of a file just created and not yet written would.
+#
 # Usage: watch_fault_test.sh PROGRAM MODE:SECONDS... where MODE is "events" (inotify, inputs
 # moved with --done) or "poll" (--poll 0.25, inputs left in place, so that restarts must tell
 # converted files from new ones by their outputs alone) and SECONDS how long the nodes upload.
@@ -28,11 +32,39 @@ fail() {
 
 work=$(mktemp -d)
 watcher=
+observer=
 cleanup() {
   [ -n "$watcher" ] && kill -KILL "$watcher" 2>/dev/null
+  [ -n "$observer" ] && kill -KILL "$observer" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+# "name time" for each output put in place (renamed or linked into the folder), one a line, until
+# it is killed: an inotify watch through ctypes over the C library.
+observe_outputs() {  # <folder> <file>
+  exec python3 - "$@" <<'PYTHON'
+import ctypes, os, struct, sys, time
+IN_MOVED_TO, IN_CREATE = 0x80, 0x100
+libc = ctypes.CDLL(None, use_errno=True)
+descriptor = libc.inotify_init()
+if descriptor < 0 or libc.inotify_add_watch(descriptor, sys.argv[1].encode(),
+                                            IN_MOVED_TO | IN_CREATE) < 0:
+    sys.exit(f"inotify: {os.strerror(ctypes.get_errno())}")
+with open(sys.argv[2], "w", buffering=1) as appeared:
+    appeared.write("ready\n")
+    while True:
+        data = os.read(descriptor, 65536)
+        now = time.time()
+        offset = 0
+        while offset < len(data):
+            length = struct.unpack_from("iIII", data, offset)[3]
+            name = data[offset + 16:offset + 16 + length].rstrip(b"\0").decode()
+            offset += 16 + length
+            if not name.startswith("."):
+                appeared.write(f"{name} {now:.6f}\n")
+PYTHON
+}
 
 # The outputs named by the log's conversion lines ("IN -> OUT: N records, ..."), one a line.
 logged_outputs() { sed -n 's/^[^ ]* .* -> \(.*\): [0-9]* records, .*/\1/p' "$1"; }
@@ -48,6 +80,12 @@ run_mode() {  # <mode> <seconds>
   esac
   : >"$folder/excused"
   : >"$log"
+  observe_outputs "$out" "$folder/appeared" &
+  observer=$!
+  until grep -q '^ready$' "$folder/appeared" 2>/dev/null; do
+    kill -0 "$observer" 2>/dev/null || { fail "$mode: the observer of $out ended"; return; }
+    sleep 0.02
+  done
   local starts=0
   start() {  # and wait until it has started, so that every kill meets a running watcher
     "$program" "${options[@]}" &
@@ -97,6 +135,21 @@ run_mode() {  # <mode> <seconds>
   stop_ms=$(awk -v a="$started" -v b="$EPOCHREALTIME" 'BEGIN { printf "%d", (b - a) * 1000 }')
   [ "$status" -eq 0 ] || fail "$mode: exit status $status after SIGTERM, expected 0"
   [ "$stop_ms" -le 2000 ] || fail "$mode: $stop_ms ms from SIGTERM to the end, over 2 s"
+  kill -KILL "$observer"
+  wait "$observer" 2>/dev/null
+  observer=
+
+  # Each output put in place once, after its upload's last step.
+  local early
+  early=$(awk -v out="$out/" '
+    FNR == NR { last_step[out $1 ".converted.csv"] = $4; next }
+    NF == 2 && (out $1) in last_step {
+      name = out $1
+      if (++seen[name] == 2) print name ": put in place twice"
+      if (seen[name] == 1 && $2 < last_step[name])
+        printf "%s: in place %.3f s before its upload ended\n", name, last_step[name] - $2
+    }' "$folder/manifest" "$folder/appeared")
+  [ -z "$early" ] || fail "$mode: $(wc -l <<<"$early") outputs too early or twice: $(head -3 <<<"$early")"
 
   # Every upload has exactly one output and no other output exists.
   local outputs

@@ -5,7 +5,8 @@ Each node uploads one file every period: opened, written in pieces of 32 KiB wit
 them, closed. Every third file of a node is written under a hidden name (.name.part, as rsync and
 many clients do) and every third of an odd node as name.filepart (WinSCP), and renamed into place
 when complete. Each line of the manifest gives a file's name, the time its upload completed
-(seconds since the epoch) and the SHA-256 of its bytes.
+(seconds since the epoch), the SHA-256 of its bytes and the time just before the upload's last
+step (its close, or its rename into place): no output of the file may exist before then.
 
 Usage: watch_feeder.py FOLDER MANIFEST --nodes N --every SECONDS --seconds SECONDS
                        [--records FIRST,LAST] [--seed N]
@@ -57,9 +58,11 @@ def upload(folder, name, data, style, rng):
         for offset in range(0, len(data), PIECE):
             file.write(data[offset:offset + PIECE])
             time.sleep(rng.uniform(0, 0.01))
+        last_step = time.time()
     if written != final:
+        last_step = time.time()
         os.rename(written, final)
-    return time.time()
+    return time.time(), last_step
 
 
 def node(arguments, number, manifest, lock):
@@ -71,9 +74,10 @@ def node(arguments, number, manifest, lock):
         name = f"cdr_StandAloneCluster_{number:02d}_{sequence:06d}"
         data = cdr_file(number, sequence, rng.randint(first, last), rng)
         style = ("hidden", "filepart" if number % 2 else "hidden", "plain")[sequence % 3]
-        done = upload(arguments.folder, name, data, style, rng)
+        done, last_step = upload(arguments.folder, name, data, style, rng)
         with lock:
-            manifest.write(f"{name} {done:.6f} {hashlib.sha256(data).hexdigest()}\n")
+            manifest.write(f"{name} {done:.6f} {hashlib.sha256(data).hexdigest()} "
+                           f"{last_step:.6f}\n")
             manifest.flush()
         sequence += 1
         next_start = start + sequence * arguments.every

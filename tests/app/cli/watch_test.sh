@@ -163,6 +163,47 @@ scenario_arrivals() {
   check "$mode: the output of an upload in progress" [ ! -e out/winscp.csv.filepart.converted.csv ]
 }
 
+# A file created and not yet opened by its writer (made by mknod, as open(O_CREAT) leaves it for
+# an instant: no one writes it yet) is not an upload done; it is converted once, after its close.
+scenario_held() {
+  fresh
+  start
+  python3 -c 'import os, sys; os.mknod(sys.argv[1], 0o644)' in/held.csv
+  sleep 1.5
+  check "$mode: an output of a file created and not yet written" [ ! -e out/held.converted.csv ]
+  calls 1 5 >>in/held.csv
+  wait_for '[ -f out/held.converted.csv ]'
+  sleep "$settle"
+  stop
+  expect_converted held.csv
+  expect_lines held.converted.csv 1
+}
+
+# FIFOs and sockets are left alone and said once each (again once one is back after it went),
+# without opening them: a FIFO's open waits for its other end.
+scenario_not_regular() {
+  fresh
+  mkfifo in/at-start.csv
+  start
+  mkfifo in/arrived.csv
+  python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' in/socket.csv
+  calls 1 5 >in/after.csv
+  wait_for '[ -f out/after.converted.csv ]' &&
+    wait_for '[ "$(grep -c ": not a regular file: left alone" log)" -eq 3 ]'
+  rm in/arrived.csv
+  sleep "$settle"
+  mkfifo in/arrived.csv
+  wait_for '[ "$(grep -c "^[^ ]* in/arrived.csv: not a regular file: left alone$" log)" -eq 2 ]'
+  sleep "$settle"
+  stop
+  local name count
+  for name in at-start.csv:1 socket.csv:1 arrived.csv:2; do
+    count=$(grep -c "^[^ ]* in/${name%:*}: not a regular file: left alone$" log)
+    check "$mode: in/${name%:*} said $count times, expected ${name#*:}" [ "$count" -eq "${name#*:}" ]
+  done
+  check "$mode: outputs of what is not a file: $(ls out)" [ "$(ls out)" = after.converted.csv ]
+}
+
 # A file that cannot be converted (no column named by --column) is reported once, and converted
 # once it changes; the other files go on.
 scenario_failure() {
@@ -293,7 +334,10 @@ for mode in events poll; do
   timed scenario_failure
   timed scenario_done done
   timed scenario_same_output
+  timed scenario_not_regular
 done
+mode=events mode_options=() settle=0.3
+timed scenario_held
 # Without leases (the uploads another user's, the watcher without CAP_LEASE) files are taken on a
 # writer's close alone, never while one writes.
 if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
