@@ -73,6 +73,8 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "wixl failed on ${WXS}:\n${output}")
 endif()
 
+# The watch service only when its folders are given, and --done only with WATCH_DONE: wixl takes
+# no conditions in the source, so they are set on the table it built.
 # halvrenn-cdr.exe on the system's PATH, taken off again at removal: wixl has no Environment
 # element, so the table and the two standard actions that read it are added to what it built.
 # The name's prefix says how: = set at installation, - removed at removal, * for the system; the
@@ -85,10 +87,12 @@ if(with_cdr)
       -q "INSERT INTO `Environment` (`Environment`, `Name`, `Value`, `Component_`) VALUES ('PathToHalvrennCdr', '=-*PATH', '[~];[INSTALLDIR]', 'HalvrennCdrExe')"
       -q "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('RemoveEnvironmentStrings', 3300)"
       -q "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('WriteEnvironmentStrings', 5200)"
+      -q "UPDATE `InstallExecuteSequence` SET `Condition` = 'VersionNT AND WATCH_INPUT' WHERE `Action` = 'InstallServices' OR `Action` = 'StartServices'"
+      -q "UPDATE `InstallExecuteSequence` SET `Condition` = 'WATCH_DONE' WHERE `Action` = 'SetWatchDoneArgument'"
     RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
   if(NOT result EQUAL 0)
     file(REMOVE ${OUTPUT}.part)
-    message(FATAL_ERROR "msibuild could not add the PATH entry to ${OUTPUT}:\n${output}")
+    message(FATAL_ERROR "msibuild could not add the PATH entry and conditions to ${OUTPUT}:\n${output}")
   endif()
 endif()
 

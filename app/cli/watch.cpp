@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <utility>
 
@@ -46,9 +47,11 @@ class Log {
  public:
   explicit Log(std::optional<std::string> file) : file_(std::move(file)) {}
 
-  void Line(std::string_view text) const {
-    const std::string line = UtcNow() + " " + std::string(text) + "\n";
-    if (!file_ || !AppendLine(*file_, line)) WriteStandardError(line);
+  void Line(std::string_view text) const { AppendLogLine(file_, text); }
+
+  void Refusal(std::string_view text) const {
+    Line(text);
+    ReportRefusal(text);
   }
 
   void Event(const cdr::WatchEvent& event) const {
@@ -149,6 +152,14 @@ std::optional<std::string> UsageProblem(const WatchCommand& command,
   if (!files.empty()) return "--watch takes no files: it converts those of its folder";
   if (force) return "--watch always replaces the outputs of files that change: no --force";
   if (quiet) return "--watch always logs: no --quiet";
+  if (command.service) {
+    // A service starts in the system's folder, where a relative name would find another folder.
+    for (const auto* path : {&command.input, &output, &command.done, &command.log}) {
+      if (*path && !std::filesystem::path(**path).is_absolute()) {
+        return "--service takes absolute paths, not " + **path;
+      }
+    }
+  }
   if (!cdr::IsFolder(*command.input)) return "no folder " + *command.input;
   const std::optional<std::string> input_identity = cdr::FileIdentityOf(*command.input);
   if (input_identity == cdr::FileIdentityOf(*output)) {
@@ -167,7 +178,7 @@ int Watch(const WatchCommand& command, const cdr::Converter& converter, const cd
           const std::string& output, const Log& log, const std::atomic<bool>& stop) {
   const std::unique_ptr<cdr::FolderClaim> claim = cdr::ClaimFolder(output);
   if (!claim) {
-    log.Line(output + ": another watcher converts into this folder; not started");
+    log.Refusal(output + ": another watcher converts into this folder; not started");
     return kNotStarted;
   }
   std::string error;
@@ -175,7 +186,7 @@ int Watch(const WatchCommand& command, const cdr::Converter& converter, const cd
       command.poll ? cdr::WatchFolderByScan(*command.input, *command.poll)
                    : cdr::WatchFolderEvents(*command.input, error);
   if (!watch) {
-    log.Line(*command.input + ": cannot watch: " + error + "; --poll scans it instead");
+    log.Refusal(*command.input + ": cannot watch: " + error + "; --poll scans it instead");
     return kNotStarted;
   }
   const cdr::WatchFolders folders{*command.input, output, command.done};
@@ -183,6 +194,7 @@ int Watch(const WatchCommand& command, const cdr::Converter& converter, const cd
                                  : std::string("on its events");
   if (command.done) how += ", inputs moved into " + *command.done;
   log.Line("watching " + *command.input + " (" + how + "), converting into " + output);
+  WatchStarted();
   WakeOnStop(watch.get());
   try {
     CurrentConverter current(converter, options, log);
@@ -190,7 +202,7 @@ int Watch(const WatchCommand& command, const cdr::Converter& converter, const cd
                          *watch, [&log](const cdr::WatchEvent& event) { log.Event(event); }, stop);
   } catch (const std::exception& failure) {
     WakeOnStop(nullptr);
-    log.Line(std::string("stopped by an unexpected error: ") + failure.what());
+    log.Refusal(std::string("stopped by an unexpected error: ") + failure.what());
     return kNotStarted;
   }
   WakeOnStop(nullptr);
@@ -205,6 +217,11 @@ int Watch(const WatchCommand& command, const cdr::Converter& converter, const cd
 }
 
 }  // namespace
+
+void AppendLogLine(const std::optional<std::string>& file, std::string_view text) {
+  const std::string line = UtcNow() + " " + std::string(text);
+  if (!file || !AppendLine(*file, line)) WriteStandardError(line + "\n");
+}
 
 void NoteStopRequest() noexcept {
   static_assert(std::atomic<std::chrono::steady_clock::rep>::is_always_lock_free);

@@ -54,12 +54,21 @@ void NoteStopRequest() noexcept;
 // /etc/localtime; on Windows the machine's zone as the system reports it. Nothing where nothing
 // is followed: a zone set in TZ, a named zone on Windows.
 std::function<bool()> ZoneChanges(const std::string& zone);
-// Appends one line to a log file, created if missing, in one write so that lines never mix.
-bool AppendLine(const std::string& file, std::string_view line);
+// Appends one line to a log file, created if missing, in one write so that lines never mix. The
+// line ends as the system's text files do: LF on POSIX systems, CR LF on Windows (Notepad before
+// Windows 10 1809 shows no other).
+bool AppendLine(const std::string& file, std::string_view line_without_end);
+// One line of the log, behind the time it is written: appended to `file`, or to standard error
+// where there is no file or the file does not take it.
+void AppendLogLine(const std::optional<std::string>& file, std::string_view text);
 // Where the service logs without --log; empty where there is no service.
 std::string ServiceLogFile();
 // Runs `watch` as the service that the Service Control Manager started, reporting its state; it
 // stops on the manager's stop and shutdown controls. The watch's exit status.
 int RunAsService(const std::function<int(std::atomic<bool>& stop)>& watch);
+// The watch is under way: a service reports itself running (nothing elsewhere).
+void WatchStarted();
+// A service's reason for not starting, also for the Windows Event Log (nothing elsewhere).
+void ReportRefusal(std::string_view text);
 
 }  // namespace halvrenn::cli

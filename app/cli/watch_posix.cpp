@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "cdr/byte_streams.h"
 #include "terminal.h"
@@ -73,7 +74,8 @@ std::function<bool()> ZoneChanges(const std::string& zone) {
   };
 }
 
-bool AppendLine(const std::string& file, std::string_view line) {
+bool AppendLine(const std::string& file, std::string_view line_without_end) {
+  const std::string line = std::string(line_without_end) + "\n";
   const int descriptor = open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (descriptor < 0) return false;
   const ssize_t written = write(descriptor, line.data(), line.size());
@@ -84,5 +86,9 @@ bool AppendLine(const std::string& file, std::string_view line) {
 std::string ServiceLogFile() { return {}; }
 
 int RunAsService(const std::function<int(std::atomic<bool>& stop)>&) { return 2; }
+
+void WatchStarted() {}
+
+void ReportRefusal(std::string_view) {}
 
 }  // namespace halvrenn::cli

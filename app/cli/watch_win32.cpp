@@ -63,7 +63,8 @@ std::function<bool()> ZoneChanges(const std::string& zone) {
   };
 }
 
-bool AppendLine(const std::string& file, std::string_view line) {
+bool AppendLine(const std::string& file, std::string_view line_without_end) {
+  const std::string line = std::string(line_without_end) + "\r\n";
   const HANDLE handle = CreateFileW(cdr::SystemPath(file).c_str(), FILE_APPEND_DATA,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

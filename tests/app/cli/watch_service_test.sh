@@ -3,7 +3,10 @@
 # administrator: sc create, net start, twenty files uploaded by two nodes (some renamed into
 # place), net stop. Every file gets its output, byte-identical to a one-shot conversion, and is
 # moved into the done folder; the default log, %ProgramData%\Halvrenn\watch.log, has one line per
-# output and the stop, which takes at most two seconds; the service ends stopped with exit code 0.
+# output and the stop, which takes at most two seconds, every line ended by CR LF; the service
+# ends stopped with exit code 0. A stop during a long conversion: when net stop returns, the
+# temporary file is gone. Services that are refused (a table) stop at once, with the reason in the
+# log and the exit status as the service's code.
 # Then the same program in a console scanning with --poll, stopped by Ctrl+C (SIGINT) with 0.
 # Usage: watch_service_test.sh PROGRAM FEEDER; the environment names WINE, WINESERVER and a
 # WINEPREFIX of the test's own, made afresh.
@@ -72,7 +75,8 @@ state=$(win sc query HalvrennWatch)
 grep -q 'STATE.*STOPPED' <<<"$state" && grep -q 'WIN32_EXIT_CODE *: 0 ' <<<"$state" ||
   fail "after net stop: $state"
 # From the stop control to the end of the watch, as the service itself logs it.
-stop_ms=$(sed -n 's/.* stopped, \([0-9]*\) ms after the request$/\1/p' "$log" | tail -1)
+[ "$(grep -c $'\r$' "$log")" -eq "$(wc -l <"$log")" ] || fail "log lines not ended by CR LF"
+stop_ms=$(tr -d '\r' <"$log" | sed -n 's/.* stopped, \([0-9]*\) ms after the request$/\1/p' | tail -1)
 [ -n "$stop_ms" ] && [ "$stop_ms" -le 2000 ] || fail "stopped ${stop_ms:-?} ms after net stop, over 2 s"
 "$WINE" sc delete HalvrennWatch >/dev/null 2>&1 7>&- || fail "sc delete"
 
@@ -89,6 +93,74 @@ for name in $uploads; do
 done
 lines=$(grep -c ' -> .*: [0-9]* records, ' "$log")
 [ "$lines" -eq 20 ] || fail "$lines conversion lines in the log, expected 20: $(cat "$log")"
+
+# A stop while a large file is converted: net stop returns once its temporary file is gone.
+mkdir "$work/big_out"
+python3 -c 'import sys; sys.stdout.write("cdrRecordType,dateTimeOrigination\n" + "1,1796619600\n" * 12000000)' >"$work/big"
+# Waits up to ten seconds for a service to be stopped; its state in $state.
+stopped() {
+  for _ in $(seq 200); do
+    state=$(win sc query "$1")
+    grep -q 'STATE.*STOPPED' <<<"$state" && return 0
+    sleep 0.05
+  done
+  return 1
+}
+service_in_folder() {
+  "$WINE" sc create "$1" binPath= "\"C:\Program Files\Halvrenn\halvrenn-cdr.exe\" --service $2" \
+    >/dev/null 2>&1 7>&- || fail "sc create $1"
+}
+service_in_folder HalvrennLong "--watch $(windows_path "$work/in") --output $(windows_path "$work/big_out")"
+win net start HalvrennLong | grep -q 'started successfully' || fail "net start for the long conversion"
+mv "$work/big" "$work/in/big"
+for _ in $(seq 300); do
+  ls -A "$work/big_out" | grep -q '\.tmp$' && break
+  sleep 0.02
+done
+ls -A "$work/big_out" | grep -q '\.tmp$' || fail "no temporary file seen during the long conversion"
+win net stop HalvrennLong | grep -q 'stopped successfully' || fail "net stop during the long conversion"
+# Windows' net stop waits while the service reports its stop pending; Wine's returns at once, so
+# the test waits as Windows does.
+stopped HalvrennLong || fail "the long conversion's service did not stop: $state"
+left=$(ls -A "$work/big_out")
+[ -z "$left" ] || fail "when the service said it had stopped, the output folder held: $left"
+"$WINE" sc delete HalvrennLong >/dev/null 2>&1 7>&-
+rm -f "$work/in/big"
+
+# Refused services: net start fails at once (no waiting for the manager's time-out), the reason is
+# in the log, and the service is stopped with the exit status as its code. A console watcher
+# converting into other_out makes a service into the same folder the second watcher.
+mkdir "$work/other_out"
+"$WINE" "$program" --watch "$(windows_path "$work/in")" --output "$(windows_path "$work/other_out")" \
+  --poll 0.2 2>"$work/other.log" 7>&- &
+console=$!
+for _ in $(seq 100); do
+  grep -q watching "$work/other.log" && break
+  sleep 0.1
+done
+folders="--watch $(windows_path "$work/in") --output $(windows_path "$work/out")"
+while IFS='|' read -r name arguments status reason; do
+  service_in_folder "Refused$name" "$arguments"
+  started=$(date +%s%N)
+  win net start "Refused$name" >/dev/null
+  # Wine's net start does not wait for the start to end, as Windows' does: the test waits.
+  stopped "Refused$name" || fail "$name: not stopped: $state"
+  took_ms=$((($(date +%s%N) - started) / 1000000))
+  [ "$took_ms" -lt 5000 ] || fail "$name: the start took $took_ms ms to fail"
+  tr -d '\r' <"$log" | grep -qF -- "$reason" || fail "$name: no '$reason' in the log"
+  grep -q 'WIN32_EXIT_CODE *: 1066 ' <<<"$state" &&
+    grep -q "SERVICE_EXIT_CODE *: $status " <<<"$state" || fail "$name: $state"
+  "$WINE" sc delete "Refused$name" >/dev/null 2>&1 7>&-
+done <<EOF_TABLE
+MissingFolder|--watch $(windows_path "$work/nope") --output $(windows_path "$work/out")|2|no folder $(windows_path "$work/nope")
+RelativeFolder|--watch drivers --output $(windows_path "$work/out")|2|--service takes absolute paths, not drivers
+SecondWatcher|--watch $(windows_path "$work/in") --output $(windows_path "$work/other_out")|1|another watcher converts into this folder; not started
+BadOption|$folders --frobnicate|2|unknown option --frobnicate
+BadPoll|$folders --poll 0|2|--poll takes seconds from 0.1 to 3600
+EOF_TABLE
+kill -INT "$console"
+wait "$console"
+console=
 
 # In a console, scanning: a file converted, then Ctrl+C ends it with status 0.
 mkdir "$work/console"

@@ -64,8 +64,9 @@ uninstall_entries() {
     awk '/^HKEY/ { key = $0 } /^ +DisplayName +REG_SZ +Halvrenn$/ { print key }'
 }
 
-install() { "$WINE" msiexec /i "$1" /qn 2>/dev/null; }
-uninstall() { "$WINE" msiexec /x "$1" /qn 2>/dev/null; }
+install() { "$WINE" msiexec /i "$@" /qn 2>/dev/null 7>&-; }
+uninstall() { "$WINE" msiexec /x "$1" /qn 2>/dev/null 7>&-; }
+service_state() { win sc query HalvrennWatch 7>&- | sed -n 's/^ *STATE *: [0-9]* *//p'; }
 
 snapshot before
 install "$MSI" || fail "msiexec /i $MSI /qn returned $?"
@@ -100,7 +101,7 @@ cmp "$ICON" "$(win winepath -u "$product_icon")" || fail "the product icon is no
 environment='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
 path_entries() { value_of "$environment" PATH | tr ';' '\n' | grep -cF 'C:\Program Files\Halvrenn' || true; }
 [ "$(path_entries)" -eq 1 ] || fail "PATH holds the programs' folder $(path_entries) times"
-version=$(win cmd /c 'halvrenn-cdr --version')
+version=$(win cmd /c 'halvrenn-cdr --version' 7>&-)
 [[ $version == "halvrenn-cdr "* ]] || fail "halvrenn-cdr is not found on PATH: '$version'"
 
 # Send to Halvrenn: the shortcut passes the chosen file, which the window converts.
@@ -119,6 +120,9 @@ grep -q '2026-12-07 05:00:00' "$work/sent/cdr_1.converted.csv" 2> /dev/null ||
 window=$(xdotool search --onlyvisible --class '^halvrenn\.exe$' 2>/dev/null | head -n 1) || true
 [ -z "$window" ] || kill "$(xdotool getwindowpid "$window")"
 wait
+
+# Without its folders, no watch service.
+[ -z "$(service_state)" ] || fail "a watch service installed without WATCH_INPUT: $(service_state)"
 
 # The Start-menu shortcut starts the installed program, whose window is titled Halvrenn.
 shortcut=$(find "$drive_c" -path '*/Start Menu/Programs/Halvrenn.lnk')
@@ -147,8 +151,42 @@ nothing_left_since before
 newer_version=$(awk -F. -v OFS=. '{ $NF += 1; print }' <<<"$PRODUCT_VERSION")
 "$CMAKE" -DINPUTS="$MSI_INPUTS" -DOUTPUT="$work/newer.msi" -DPRODUCT_VERSION="$newer_version" \
   -P "$MAKE_MSI" >/dev/null
-install "$MSI" || fail "reinstalling $MSI failed"
+# Wine ends a prefix's services once its last other process has ended, which Windows does not:
+# a console waits on a pipe while the service is tested.
+mkfifo "$work/keep"
+"$WINE" cmd /c "set /p line=" <"$work/keep" >/dev/null 2>&1 &
+exec 7>"$work/keep"
+trap 'exec 7>&-; "$WINESERVER" -k 2>/dev/null; rm -rf "$work"' EXIT
+# With its folders (one with a blank), the watch service: started, starting with the system,
+# converting; an upgrade stops it, keeps its folders and starts it again; the removal stops and
+# removes it.
+mkdir -p "$work/in coming" "$work/out" "$work/done"
+folder() { echo "Z:${1//\//\\}"; }
+record='cdrRecordType,dateTimeOrigination\r\nINTEGER,INTEGER\r\n1,1796619600\r\n'
+converted() {
+  printf "$record" >"$work/cdr_$1"
+  mv "$work/cdr_$1" "$work/in coming/"
+  for _ in $(seq 100); do
+    [ -f "$work/done/cdr_$1" ] && break
+    sleep 0.1
+  done
+  grep -q '2026-12-07 05:00:00' "$work/out/cdr_$1.converted.csv" 2>/dev/null
+}
+install "$MSI" WATCH_INPUT="$(folder "$work/in coming")" WATCH_OUTPUT="$(folder "$work/out")" \
+  WATCH_DONE="$(folder "$work/done")" || fail "installing $MSI with the watch service failed"
+[ "$(service_state)" = RUNNING ] || fail "the watch service is '$(service_state)' after installing"
+# Start 2: automatic, with the system (Wine's sc has no qc).
+service_key='HKLM\System\CurrentControlSet\Services\HalvrennWatch'
+[ "$(value_of "$service_key" Start 7>&-)" = 0x2 ] || fail "the service does not start with the system"
+# Its command line, folders quoted; its event source, with the program's message table.
+[[ $(value_of "$service_key" ImagePath 7>&-) == *'--service --watch "'*' coming" --output "'*'" --done "'* ]] ||
+  fail "the service's command line is $(value_of "$service_key" ImagePath)"
+[ "$(value_of 'HKLM\System\CurrentControlSet\Services\EventLog\Application\Halvrenn' EventMessageFile 7>&-)" = \
+  'C:\Program Files\Halvrenn\halvrenn-cdr.exe' ] || fail "no event source for the service"
+converted 1 || fail "the installed service did not convert a file"
 install "$work/newer.msi" || fail "installing $newer_version over $PRODUCT_VERSION failed"
+[ "$(service_state)" = RUNNING ] || fail "the watch service is '$(service_state)' after the upgrade"
+converted 2 || fail "the upgraded service did not convert a file"
 mapfile -t entries < <(uninstall_entries)
 [ ${#entries[@]} -eq 1 ] || fail "${#entries[@]} uninstall entries after the upgrade"
 [ "$(value_of "${entries[0]}" DisplayVersion)" = "$newer_version" ] ||
@@ -161,5 +199,10 @@ if install "$MSI"; then
   fail "$PRODUCT_VERSION installed over $newer_version"
 fi
 uninstall "$work/newer.msi" || fail "removing $newer_version failed"
+[ -z "$(service_state)" ] || fail "the watch service is left after the removal: $(service_state)"
+# The service's log is the administrator's, kept: it tells of both conversions.
+service_log=$drive_c/ProgramData/Halvrenn/watch.log
+[ "$(grep -c 'cdr_[12] -> .*: 1 records' "$service_log")" -eq 2 ] || fail "the service's log: $(cat "$service_log")"
+rm -r "$drive_c/ProgramData/Halvrenn"
 nothing_left_since before
 echo "installed, started, upgraded and removed $MSI"
