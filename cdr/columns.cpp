@@ -160,11 +160,6 @@ HeaderRecord ReadHeader(std::string_view data, bool at_end, std::optional<char> 
   names.header.delimiter = header.delimiter;
   header = std::move(names.header);
   header.complete = true;
-  // A carriage return that ends the input is no part of the last name.
-  if (at_end && !header.names.back().empty() && header.names.back().back() == '\r' &&
-      data.ends_with('\r')) {
-    header.names.back().pop_back();
-  }
   // A byte-order mark comes before the first field: the name after it may be quoted.
   std::string& first = header.names.front();
   if (first.starts_with(kByteOrderMark)) {

@@ -36,9 +36,16 @@ constexpr std::size_t kLongestBlock = std::size_t{8} << 20;
 // Below this size a file is converted in one pass: threads would cost more than they save.
 constexpr std::uint64_t kSmallestParallelInput = std::uint64_t{4} << 20;
 
-// The offset just past the last line break of `data`, 0 when there is none.
+// The offset just past the last line break of `data` (LF, CRLF or a lone CR), 0 when there is
+// none. A CR that ends the data is left for the next block, where an LF may complete its CRLF:
+// so a cut never splits one, whatever the size of the blocks.
 std::size_t LastLineBreakEnd(std::string_view data) {
-  const std::size_t line_break = data.rfind('\n');
+  std::size_t line_break = data.find_last_of("\r\n");
+  if (line_break != std::string_view::npos && line_break + 1 == data.size() &&
+      data[line_break] == '\r') {
+    line_break =
+        line_break == 0 ? std::string_view::npos : data.find_last_of("\r\n", line_break - 1);
+  }
   return line_break == std::string_view::npos ? 0 : line_break + 1;
 }
 

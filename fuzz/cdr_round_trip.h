@@ -3,8 +3,8 @@
 // The round trip of a conversion, read apart from the converter: dropping the fields that it
 // added at the end of each record gives the input back, byte for byte. Records are read as
 // RFC 4180 reads them, leniently: a quote opens a quoted field only at the field's start, a
-// doubled quote inside stands for one, and a record ends at LF or CRLF outside quotes. Blank
-// lines after the header and a last record left open by an unterminated quote get no fields.
+// doubled quote inside stands for one, and a record ends at LF, CRLF or a lone CR outside quotes.
+// Blank lines after the header and a last record left open by an unterminated quote get no fields.
 
 #include <cstddef>
 #include <string>
@@ -39,9 +39,9 @@ inline RecordSplit ReadRecord(std::string_view text, std::size_t begin, char del
       }
       continue;
     }
-    if (c == '\n') {
-      split.content_end = i > begin && text[i - 1] == '\r' ? i - 1 : i;
-      split.next = i + 1;
+    if (c == '\n' || c == '\r') {
+      split.content_end = i;
+      split.next = c == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? i + 2 : i + 1;
       return split;
     }
     if (c == delimiter) {
@@ -102,10 +102,6 @@ inline std::vector<std::string> NamesOfFirstRecord(std::string_view text, char d
       }
       first = unquoted;
     }
-  }
-  // A carriage return that ends a file holding only the header is no part of its last name.
-  if (split.content_end == text.size() && !names.back().empty() && names.back().back() == '\r') {
-    names.back().pop_back();
   }
   return names;
 }

@@ -8,8 +8,10 @@
 //
 // Records: a field that starts with a double quote runs to the closing quote and holds
 // delimiters, line breaks and doubled quotes; a quote elsewhere is a plain character, and so is
-// text after a closing quote. A record ends at a line break outside quotes (LF, or CRLF, kept as
-// it is). The converter, the header reader and the delimiter guess all read records through it.
+// text after a closing quote. A record ends at a line break outside quotes, kept as it is: LF,
+// CRLF, or a lone CR, as a spreadsheet's "CSV (Macintosh)" writes; a CRLF split between pieces
+// is one line break. Lines are counted the same way, inside quoted fields too. The converter, the
+// header reader and the delimiter guess all read records through it.
 //
 // A consumer provides:
 //   std::size_t NextWanted(std::size_t field)   at the start of each field it may want: the first
@@ -42,7 +44,7 @@ struct RecordEnd {
   std::size_t fields = 0;       // at least 1
   bool blank = false;           // no byte at all: an empty line
   std::uint64_t line = 1;       // the line the record starts on, counted from 1
-  std::string_view line_break;  // "\n", "\r\n", or empty at the end of the input
+  std::string_view line_break;  // "\n", "\r\n", "\r", or empty at the end of the input
 };
 
 template <typename Consumer>
@@ -96,8 +98,23 @@ class RecordScanner {
     StartField();
     return go_on;
   }
-  void CountLineBreaks(const char* from, const char* to) {
+  // Line breaks in quoted text: each LF, and each CR that no LF follows. A CR that ends the
+  // piece (`to_piece_end`) is counted, and taken back when the next piece starts with its LF.
+  void CountLineBreaks(const char* from, const char* to, bool to_piece_end) {
+    const bool after_cr = quoted_cr_at_end_;
+    quoted_cr_at_end_ = false;
+    if (from == to) return;
     line_ += static_cast<std::uint64_t>(std::count(from, to, '\n'));
+    if (after_cr && *from == '\n') --line_;
+    const auto size = static_cast<std::size_t>(to - from);
+    if (std::memchr(from, '\r', size) == nullptr) return;
+    for (const char* p = from; p + 1 < to; ++p) {
+      if (*p == '\r' && p[1] != '\n') ++line_;
+    }
+    if (to[-1] == '\r') {
+      ++line_;
+      quoted_cr_at_end_ = to_piece_end;
+    }
   }
   // Past whole words of 8 bytes that hold no quote or line break and end before the next wanted
   // field, counting their fields.
@@ -111,7 +128,8 @@ class RecordScanner {
   std::array<bool, 256> stops_{};  // bytes that end an unquoted run: the delimiter, CR, LF
   State state_ = State::kFieldStart;
   bool started_ = false;
-  bool pending_cr_ = false;
+  bool pending_cr_ = false;        // a CR outside quotes ended the last piece
+  bool quoted_cr_at_end_ = false;  // a CR inside quotes ended the last piece's quoted text
   bool record_has_bytes_ = false;
   std::size_t field_ = 0;
   std::size_t next_wanted_ = 0;
@@ -192,15 +210,9 @@ std::size_t RecordScanner<Consumer>::Feed(std::string_view data) {
   };
   if (pending_cr_ && p < end) {
     pending_cr_ = false;
-    if (*p == '\n') {
-      ++p;
-      run = p;
-      if (!EndRecord(kCrLf)) return static_cast<std::size_t>(p - data.data());
-    } else {
-      consumer_.Pass(kCr.data(), kCr.data() + 1);  // a plain character of the field
-      if (Wanted()) consumer_.Content(kCr.data(), kCr.data() + 1);
-      record_has_bytes_ = true;
-    }
+    const bool crlf = *p == '\n';
+    if (crlf) run = ++p;
+    if (!EndRecord(crlf ? kCrLf : kCr)) return static_cast<std::size_t>(p - data.data());
   }
   while (p < end) {
     switch (state_) {
@@ -234,7 +246,7 @@ std::size_t RecordScanner<Consumer>::Feed(std::string_view data) {
                   state_ = State::kFieldStart;
                   break;
                 }
-                CountLineBreaks(p, closing);
+                CountLineBreaks(p, closing, false);
                 p = closing + 1;  // text after the closing quote belongs to the field
               }
             }
@@ -261,16 +273,13 @@ std::size_t RecordScanner<Consumer>::Feed(std::string_view data) {
         if (*p == '\n') {
           if (!end_record(p, kCrLf.substr(1))) return static_cast<std::size_t>(p - data.data());
         } else if (*p == '\r') {
-          if (p + 1 == end) {  // CRLF or a plain CR: the next piece tells
+          if (p + 1 == end) {  // CRLF or a lone CR: the next piece tells
             consumer_.Pass(run, p);
             run = p = end;
             pending_cr_ = true;
-          } else if (p[1] == '\n') {
-            if (!end_record(p, kCrLf)) return static_cast<std::size_t>(p - data.data());
           } else {
-            if (Wanted()) consumer_.Content(p, p + 1);
-            record_has_bytes_ = true;
-            ++p;
+            const std::string_view line_break = p[1] == '\n' ? kCrLf : kCr;
+            if (!end_record(p, line_break)) return static_cast<std::size_t>(p - data.data());
           }
         } else {  // the delimiter
           EndField();
@@ -286,7 +295,7 @@ std::size_t RecordScanner<Consumer>::Feed(std::string_view data) {
         const auto* quote =
             static_cast<const char*>(std::memchr(p, '"', static_cast<std::size_t>(end - p)));
         const char* const stop = quote != nullptr ? quote : end;
-        CountLineBreaks(p, stop);
+        CountLineBreaks(p, stop, quote == nullptr);
         if (Wanted() && stop != p) consumer_.Content(p, stop);
         p = stop;
         if (quote != nullptr) {
@@ -316,9 +325,8 @@ void RecordScanner<Consumer>::Finish() {
   if (!started_) Start();
   if (pending_cr_) {
     pending_cr_ = false;
-    consumer_.Pass(kCr.data(), kCr.data() + 1);
-    if (Wanted()) consumer_.Content(kCr.data(), kCr.data() + 1);
-    record_has_bytes_ = true;
+    EndRecord(kCr);
+    return;
   }
   if (state_ == State::kQuoted) {
     // An unterminated quote: its field runs to the end of the input.

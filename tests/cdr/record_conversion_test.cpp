@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,8 +54,10 @@ TEST(CdrRecords, KeepEveryByteAndAppendAtTheEnd) {
        "\xFF,dateTimeConnect,dateTimeConnect_gmt\n\xFE\xC3,86400,1970-01-02 00:00:00\n"},
       {"a quote inside an unquoted field is a character", "n,dateTimeConnect\nab\"c,86400\n",
        "n,dateTimeConnect,dateTimeConnect_gmt\nab\"c,86400,1970-01-02 00:00:00\n"},
-      {"a lone CR is a character", "n,dateTimeConnect\na\rb,86400\n",
-       "n,dateTimeConnect,dateTimeConnect_gmt\na\rb,86400,1970-01-02 00:00:00\n"},
+      {"a lone CR ends a record, and each record keeps its own line end",
+       "n,dateTimeConnect\r1,86400\r\"x\ry\",0\n3,86400\r\n4,86400\r",
+       "n,dateTimeConnect,dateTimeConnect_gmt\r1,86400,1970-01-02 00:00:00\r\"x\ry\",0,\n3,86400,"
+       "1970-01-02 00:00:00\r\n4,86400,1970-01-02 00:00:00\r"},
       {"type row", "a,dateTimeConnect\r\nINTEGER,INTEGER\r\n1,86400\r\n",
        "a,dateTimeConnect,dateTimeConnect_gmt\r\nINTEGER,INTEGER,VARCHAR(19)\r\n1,86400,1970-01-02 "
        "00:00:00\r\n"},
@@ -90,8 +93,8 @@ TEST(CdrRecords, KeepEveryByteAndAppendAtTheEnd) {
 
 TEST(CdrRecords, CountsWithLineNumbers) {
   // Line 1 header, 2 type row, 3 good, 4 a record over two lines, 6 rejected, 7 short,
-  // 8 empty values, 9 unterminated.
-  const std::string input =
+  // 8 empty values, 9 unterminated; the same with CR-only line ends, as lines of their own.
+  std::string input =
       "id,dateTimeOrigination,dateTimeConnect\n"
       "INTEGER,INTEGER,INTEGER\n"
       "1,86400,86400\n"
@@ -100,15 +103,18 @@ TEST(CdrRecords, CountsWithLineNumbers) {
       "4,86400\n"
       "5,,0\n"
       "\"6,86400,86400\n";
-  const Summary summary = Convert(input, GmtOnly()).summary;
-  EXPECT_EQ(summary.time_columns, 2U);
-  EXPECT_EQ(summary.tally.records, 6U);
-  EXPECT_EQ(summary.tally.converted, 4U);
-  EXPECT_EQ(summary.tally.empty, 3U);
-  EXPECT_EQ(summary.tally.rejected.count, 1U);
-  EXPECT_EQ(summary.tally.rejected.first, (std::vector<std::uint64_t>{6}));
-  EXPECT_EQ(summary.tally.malformed.count, 2U);
-  EXPECT_EQ(summary.tally.malformed.first, (std::vector<std::uint64_t>{7, 9}));
+  for (const bool cr_only : {false, true}) {
+    if (cr_only) std::replace(input.begin(), input.end(), '\n', '\r');
+    const Summary summary = Convert(input, GmtOnly()).summary;
+    EXPECT_EQ(summary.time_columns, 2U);
+    EXPECT_EQ(summary.tally.records, 6U);
+    EXPECT_EQ(summary.tally.converted, 4U);
+    EXPECT_EQ(summary.tally.empty, 3U);
+    EXPECT_EQ(summary.tally.rejected.count, 1U);
+    EXPECT_EQ(summary.tally.rejected.first, (std::vector<std::uint64_t>{6}));
+    EXPECT_EQ(summary.tally.malformed.count, 2U);
+    EXPECT_EQ(summary.tally.malformed.first, (std::vector<std::uint64_t>{7, 9}));
+  }
 }
 
 TEST(CdrRecords, ChosenColumns) {

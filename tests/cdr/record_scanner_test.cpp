@@ -30,12 +30,16 @@ const std::vector<ScannerCase> kCases = {
     {"a,b\r\nc", {{{"a", "b"}, "\r\n"}, {{"c"}, ""}}},
     {"\"a,b\",\"c\r\nd\"\r\n", {{{"a,b", "c\r\nd"}, "\r\n"}}},
     {"\"say \"\"hi\"\"\",x\n", {{{"say \"hi\"", "x"}, "\n"}}},
-    {"a\"b,c\"d\"\n", {{{"a\"b", "c\"d\""}, "\n"}}},  // a quote inside a field is plain
-    {"\"a\"b,c\n", {{{"ab", "c"}, "\n"}}},            // text after the closing quote
-    {"a\rb,c\r\n", {{{"a\rb", "c"}, "\r\n"}}},        // a bare CR is plain
+    {"a\"b,c\"d\"\n", {{{"a\"b", "c\"d\""}, "\n"}}},           // a quote inside a field is plain
+    {"\"a\"b,c\n", {{{"ab", "c"}, "\n"}}},                     // text after the closing quote
+    {"a\rb,c\r\n", {{{"a"}, "\r"}, {{"b", "c"}, "\r\n"}}},     // a lone CR ends a record
+    {"a,b\rc,d\r", {{{"a", "b"}, "\r"}, {{"c", "d"}, "\r"}}},  // CR-only line ends
+    {"a\r\rb\n\r\nc\r",
+     {{{"a"}, "\r"}, {{""}, "\r"}, {{"b"}, "\n"}, {{""}, "\r\n"}, {{"c"}, "\r"}}},
+    {"\"x\ry\"\r\"\"\"\r\"\r", {{{"x\ry"}, "\r"}, {{"\"\r"}, "\r"}}},  // a quoted CR is content
     {",,\n\n,\n", {{{"", "", ""}, "\n"}, {{""}, "\n"}, {{"", ""}, "\n"}}},
     {"a,\"open\nrest", {{{"a", "open\nrest"}, "open"}}},  // an unterminated quote at the end
-    {"a,b\r", {{{"a", "b\r"}, ""}}},                      // a CR at the very end is content
+    {"a,b\r", {{{"a", "b"}, "\r"}}},
     {"x,\"\"\"\",y\n", {{{"x", "\"", "y"}, "\n"}}},
 };
 
@@ -53,16 +57,19 @@ class Recorder {
     EXPECT_EQ(end.fields, current_.fields.size());
     current_.line_break = std::string(end.line_break);
     records.push_back(current_);
+    lines.push_back(end.line);
     current_ = {};
     return true;
   }
-  void EndInQuotes(std::uint64_t /*line*/) {
+  void EndInQuotes(std::uint64_t line) {
     current_.fields.push_back(field_);
     current_.line_break = "open";
     records.push_back(current_);
+    lines.push_back(line);
   }
 
   std::vector<Record> records;
+  std::vector<std::uint64_t> lines;  // where each record starts
   std::string passed;
 
  private:
@@ -72,6 +79,15 @@ class Recorder {
 
 bool operator==(const Record& a, const Record& b) {
   return a.fields == b.fields && a.line_break == b.line_break;
+}
+
+// The lines that `text` holds before `end`, as an editor counts them: each LF, each lone CR.
+std::uint64_t LineBreaksBefore(std::string_view text, std::size_t end) {
+  std::uint64_t count = 0;
+  for (std::size_t i = 0; i < end; ++i) {
+    count += text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'));
+  }
+  return count;
 }
 
 template <typename Feed>
@@ -90,6 +106,12 @@ TEST(CdrScanner, OneTableForTheScannerTheConverterAndTheSlowReader) {
       scanner.Finish();
       EXPECT_EQ(recorder.records, c.records) << where;
       EXPECT_EQ(recorder.passed, c.input) << where;
+      EXPECT_EQ(scanner.LineBreaks(), LineBreaksBefore(c.input, c.input.size())) << where;
+      std::size_t begin = 0;
+      for (std::size_t r = 0; r < c.records.size() && r < recorder.lines.size(); ++r) {
+        EXPECT_EQ(recorder.lines[r], 1 + LineBreaksBefore(c.input, begin)) << where << ", " << r;
+        begin = fuzz::ReadRecord(c.input, begin, ',').next;
+      }
 
       // The converter keeps every byte and adds its field to every record but an open one
       // (the header, and a blank line after it, get theirs too, or none).

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 #include <string>
 #include <vector>
@@ -51,7 +52,7 @@ class FileMaker {
     }
   }
 
-  std::string LineBreak() { return Below(3) == 0 ? "\r\n" : "\n"; }
+  std::string LineBreak() { return std::array{"\r\n", "\n", "\n", "\r"}[Below(4)]; }
 
   // A header with `columns` time stamps among other names, maybe a type row, then records.
   std::string File(char delimiter, std::size_t records, std::size_t& columns,
@@ -127,32 +128,51 @@ TEST(CdrRoundTrip, DroppingTheAddedFieldsGivesTheInputBack) {
 
 // Records that straddle the block edges: quotes and doubled quotes, CRLF, blank lines, line
 // breaks inside quoted fields (never, once in the middle, or in every few records, each a wrong
-// guess of where a block ends), or one record longer than any block.
-enum class Breaks { kNone, kOnce, kOften, kLongRecord };
+// guess of where a block ends), or one record longer than any block; or CR-only line ends with
+// some CRLF, one of which straddles every edge of the blocks that two threads read.
+enum class Breaks { kNone, kOnce, kOften, kLongRecord, kCrOnly };
+
+constexpr std::size_t kPieceOfTwoThreads = (std::size_t{1} << 20) - 2;
 
 std::string HardToSplit(Breaks breaks) {
   std::string file =
       "duration,dateTimeOrigination,note,destCause_value\r\nINTEGER,INTEGER,VARCHAR(9),INTEGER\r\n";
   FileMaker maker(7);
+  // Where the conversion in blocks reads up to: the first piece, then blocks of 512 KiB.
+  std::size_t next_edge = kPieceOfTwoThreads;
   for (std::size_t record = 0; file.size() < (std::size_t{13} << 20); ++record) {
-    file += std::to_string(record) + "," + std::to_string(1700000000 + record * 977) + ",";
+    std::string line =
+        std::to_string(record) + "," + std::to_string(1700000000 + record * 977) + ",";
     switch (record % 5) {
       case 0:
-        file += breaks == Breaks::kOften ? "\"" + std::string(maker.Below(3000), '\n') + "\"\"\""
+        line += breaks == Breaks::kOften ? "\"" + std::string(maker.Below(3000), '\n') + "\"\"\""
                                          : "\"a,\"\"\"";
         break;
       case 1:
-        file += "\",\"\"\"";
+        line += "\",\"\"\"";
         break;
       case 2:
-        file += "x\"y";
+        line += "x\"y";
         break;
       default:
         break;
     }
-    file += record % 11 == 0 ? ",0" : "," + std::to_string(1800000000 + record);
-    file += record % 3 == 0 ? "\r\n" : "\n";
-    if (record % 17 == 0) file += "\n";
+    line += record % 11 == 0 ? ",0" : "," + std::to_string(1800000000 + record);
+    if (breaks == Breaks::kCrOnly) {
+      if (file.size() + line.size() + 200 > next_edge) {
+        // Zeros before the first number bring this record's CR to the last byte of the block.
+        line.insert(0, next_edge - 1 - file.size() - line.size(), '0');
+        next_edge += std::size_t{1} << 19;
+        line += "\r\n";
+      } else {
+        line += record % 3 == 0 ? "\r\n" : "\r";
+      }
+      if (record % 17 == 0) line += "\r";
+    } else {
+      line += record % 3 == 0 ? "\r\n" : "\n";
+      if (record % 17 == 0) line += "\n";
+    }
+    file += line;
     if (breaks == Breaks::kOnce && record == 20000) file += "1,2,\"\n\n\",3\n";
     if (breaks == Breaks::kLongRecord && record == 2000) {
       file += "1,2,\"" + std::string(9 << 20, ',') + "\",3\n";
@@ -162,7 +182,8 @@ std::string HardToSplit(Breaks breaks) {
 }
 
 TEST(CdrRoundTrip, ThreadsGiveTheBytesOfOneThread) {
-  for (const Breaks breaks : {Breaks::kNone, Breaks::kOnce, Breaks::kOften, Breaks::kLongRecord}) {
+  for (const Breaks breaks :
+       {Breaks::kNone, Breaks::kOnce, Breaks::kOften, Breaks::kLongRecord, Breaks::kCrOnly}) {
     const std::string input = HardToSplit(breaks);
     Options options;
     options.zone = "Europe/Paris";
@@ -175,7 +196,7 @@ TEST(CdrRoundTrip, ThreadsGiveTheBytesOfOneThread) {
     EXPECT_GT(one.summary.tally.unknown_causes, 0U);
     for (const unsigned jobs : {2U, 3U}) {
       options.jobs = jobs;
-      const Converted many = Convert(input, options, (std::size_t{1} << 20) - jobs);
+      const Converted many = Convert(input, options, kPieceOfTwoThreads + 2 - jobs);
       ASSERT_TRUE(many.text == one.text) << jobs << " threads";
       const Tally& a = one.summary.tally;
       const Tally& b = many.summary.tally;
