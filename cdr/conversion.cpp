@@ -49,6 +49,63 @@ std::size_t LastLineBreakEnd(std::string_view data) {
   return line_break == std::string_view::npos ? 0 : line_break + 1;
 }
 
+bool SameLettersIgnoringCase(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// A path as a POSIX shell reads it back: in single quotes unless it is plain.
+std::string ShellWord(std::string_view path) {
+  const bool plain = !path.empty() && std::all_of(path.begin(), path.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           std::string_view("._/-+:,@%=").find(c) != std::string_view::npos;
+  });
+  if (plain) return std::string(path);
+  std::string word = "'";
+  for (const char c : path) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
+
+// What a file that is not CSV text is, and what to do with it: for a compressed file the command
+// that unpacks it into the converter, where the file has a name.
+std::string NotTextText(std::string_view path, std::string_view kind) {
+  struct Words {
+    std::string_view kind;
+    std::string_view what;
+    std::string_view unpack;  // the command that writes the contents to standard output
+  };
+  static constexpr std::array<Words, 8> kWords = {{
+      {"gzip", "a gzip-compressed file", "zcat"},
+      {"bzip2", "a bzip2-compressed file", "bzcat"},
+      {"xz", "an xz-compressed file", "xzcat"},
+      {"zstd", "a zstd-compressed file", "zstdcat"},
+      {"zip", "a zip archive", ""},
+      {"utf-16", "UTF-16 text", ""},
+      {"utf-32", "UTF-32 text", ""},
+      {"nul", "not text (NUL bytes in the header)", ""},
+  }};
+  std::string text = path.empty() ? std::string() : std::string(path) + ": ";
+  const auto words = std::find_if(kWords.begin(), kWords.end(),
+                                  [&](const Words& entry) { return entry.kind == kind; });
+  if (words == kWords.end()) return text + "not CSV text";
+  text += words->what;
+  if (!words->unpack.empty()) {
+    text += ": unpack it first";
+    if (!path.empty()) {
+      text += " (" + std::string(words->unpack) + " " + ShellWord(path) + " | halvrenn-cdr)";
+    }
+  } else if (kind == "zip") {
+    text += ": extract its files first";
+    if (!path.empty()) text += " (unzip " + ShellWord(path) + ")";
+  } else {
+    text += ": save it as CSV UTF-8";
+  }
+  return text;
+}
+
 double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -153,6 +210,13 @@ class StreamConversion {
       if (header.complete || pending_.size() > kLongestHeader) break;
       if (!ReadMore(pending_)) return false;
     }
+    // A compressed file, an archive or UTF-16 text would be copied byte for byte as if it had
+    // no column to decode: it fails instead, before anything is written.
+    const std::string_view first_record =
+        std::string_view(pending_).substr(0, pending_.find_first_of("\r\n"));
+    if (const std::string_view kind = NotTextKindOf(pending_, first_record); !kind.empty()) {
+      return Fail(Failure::kNotText, std::string(kind));
+    }
     layout_.delimiter = header.delimiter;
     layout_.added = options_.added;
     layout_.format = options_.format;
@@ -174,7 +238,25 @@ class StreamConversion {
     if (layout_.columns.empty()) {
       result_.summary.warnings.emplace_back("no column to decode in the header: copied unchanged");
     }
+    WarnOfNamesTwice(header);
     return true;
+  }
+
+  // dateTimeOrigination and DATETIMEORIGINATION both add dateTimeOrigination_gmt, names that a
+  // database which ignores letter case takes for one.
+  void WarnOfNamesTwice(const HeaderRecord& header) {
+    for (const Column& column : layout_.columns) {
+      for (std::size_t other = 0; other < header.names.size(); ++other) {
+        if (other == column.index || !SameLettersIgnoringCase(header.names[other], column.name)) {
+          continue;
+        }
+        if (other < column.index) break;  // said at the first of them
+        result_.summary.warnings.push_back("the header names \"" + column.name +
+                                           "\" twice (letter case ignored): their added "
+                                           "columns' names clash");
+        break;
+      }
+    }
   }
 
   // Appends a block's bytes to `buffer`, fewer only at the end of the input, so that a pipe,
@@ -457,8 +539,9 @@ FileResult Converter::ConvertFile(const FileRequest& request, const ProgressCall
   result.summary = std::move(converted.summary);
   if (converted.outcome != Outcome::kDone) {
     output.reset();  // removes the temporary file
-    const bool of_input =
-        converted.failure == Failure::kCannotRead || converted.failure == Failure::kNoSuchColumn;
+    const bool of_input = converted.failure == Failure::kCannotRead ||
+                          converted.failure == Failure::kNoSuchColumn ||
+                          converted.failure == Failure::kNotText;
     return fail(converted.failure, of_input ? request.input : result.output,
                 std::move(converted.detail));
   }
@@ -481,11 +564,13 @@ FileResult Converter::ConvertFile(const FileRequest& request, const ProgressCall
 std::string FailureText(Failure failure, std::string_view path, std::string_view detail) {
   // By the order of Failure; the detail follows where the text ends in ": ", and a column's name
   // stands between the parts of its text.
-  static constexpr std::array<const char*, 10> kTexts = {
+  if (failure == Failure::kNotText) return NotTextText(path, detail);
+  static constexpr std::array<const char*, 11> kTexts = {
       "",
       "cannot open: ",
       "cannot read: ",
       "no column named \"",
+      "",
       "already exists",
       "already written from another input of this run",
       "cannot create: ",
@@ -497,6 +582,37 @@ std::string FailureText(Failure failure, std::string_view path, std::string_view
   if (text.ends_with(": ") || text.ends_with('"')) text += detail;
   if (failure == Failure::kNoSuchColumn) text += "\" in the header";
   return text;
+}
+
+std::string_view NotTextKindOf(std::string_view first_bytes, std::string_view header) {
+  static constexpr std::array<std::pair<std::string_view, std::string_view>, 8> kMagic = {{
+      {std::string_view("\x1f\x8b", 2), "gzip"},
+      {std::string_view("\xfd"
+                        "7zXZ\0",
+                        6),
+       "xz"},
+      {"\x28\xb5\x2f\xfd", "zstd"},
+      {"PK\x03\x04", "zip"},
+      {"PK\x05\x06", "zip"},  // an empty archive
+      {"PK\x07\x08", "zip"},  // spanned
+      {std::string_view("\xff\xfe\0\0", 4),
+       "utf-32"},  // before UTF-16's mark, which it starts with
+      {std::string_view("\0\0\xfe\xff", 4), "utf-32"},
+  }};
+  for (const auto& [magic, kind] : kMagic) {
+    if (first_bytes.starts_with(magic)) return kind;
+  }
+  // "BZh", the block size '1' to '9', then the first block's mark (the digits of pi) or the end
+  // of an empty stream's (those of the square root of pi): a header "BZhours" is text.
+  if (first_bytes.size() >= 10 && first_bytes.starts_with("BZh") && first_bytes[3] >= '1' &&
+      first_bytes[3] <= '9' &&
+      (first_bytes.substr(4, 6) == "\x31\x41\x59\x26\x53\x59" ||
+       first_bytes.substr(4, 6) == "\x17\x72\x45\x38\x50\x90")) {
+    return "bzip2";
+  }
+  if (first_bytes.starts_with("\xff\xfe") || first_bytes.starts_with("\xfe\xff")) return "utf-16";
+  if (header.find('\0') != std::string_view::npos) return "nul";
+  return {};
 }
 
 bool OutputsOfRun::Wrote(std::string_view output) const {

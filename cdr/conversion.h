@@ -63,6 +63,8 @@ enum class Failure : unsigned char {
   kCannotOpen,      // the input
   kCannotRead,      // the input
   kNoSuchColumn,    // the input lacks a column named by the user; the detail is the name
+  kNotText,         // the input is compressed, an archive, UTF-16 or holds NUL bytes; the detail
+                    // is what it is, as NotTextKindOf names it
   kExists,          // the output exists and is not to be replaced
   kWrittenThisRun,  // the output was written from another input of the same run
   kCannotCreate,    // the output's temporary file
@@ -72,8 +74,14 @@ enum class Failure : unsigned char {
 };
 
 // "calls.csv: cannot open: No such file or directory", "out/calls.converted.csv: already
-// exists": the library's own wording, for callers that need no other.
+// exists", "calls.csv.gz: a gzip-compressed file: unpack it first (zcat calls.csv.gz |
+// halvrenn-cdr)": the library's own wording, for callers that need no other.
 std::string FailureText(Failure failure, std::string_view path, std::string_view detail);
+
+// What the first bytes of a file say it is when it is not CSV text: "gzip", "bzip2", "xz",
+// "zstd", "zip", "utf-16", "utf-32", or "nul" for NUL bytes in `header` (the first record's
+// bytes); empty for text. A UTF-8 byte-order mark is text.
+std::string_view NotTextKindOf(std::string_view first_bytes, std::string_view header);
 
 struct StreamResult {
   Outcome outcome = Outcome::kDone;

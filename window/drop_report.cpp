@@ -59,6 +59,7 @@ void PutParagraph(std::string& text, const DroppedFile& file) {
     case State::kConverted:
       if (summary.time_columns > 0) {
         text += cdr::SummaryText(summary, platform::GroupedCount);
+        for (const std::string& warning : summary.warnings) Put(text, {"; warning: ", warning});
       } else if (!summary.warnings.empty()) {
         text += summary.warnings.front();
       } else {

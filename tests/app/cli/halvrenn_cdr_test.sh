@@ -123,6 +123,36 @@ expect_file plain.converted.csv plain.expected "copied unchanged"
 tests=$((tests + 1))
 grep -q warning warning.txt || fail "no warning for a file without time stamps"
 
+# Files that are not CSV text fail with what they are and what to do, and nothing is written;
+# a header that only starts like a compressed file's mark is text. Each row: name|bytes|message.
+mkdir foreign
+gzip -c calls.csv > foreign/calls.csv.gz
+not_text=(
+  "calls.csv.gz||calls.csv.gz: a gzip-compressed file: unpack it first (zcat calls.csv.gz | halvrenn-cdr)"
+  "u16.txt|\377\376a\000,\000b\000\r\000\n\000|u16.txt: UTF-16 text: save it as CSV UTF-8"
+  "calls.zip|PK\003\004\024\000\010\000|calls.zip: a zip archive: extract its files first (unzip calls.zip)"
+  "nul.csv|a\000b,dateTimeOrigination\n1,1\n|nul.csv: not text (NUL bytes in the header): save it as CSV UTF-8"
+)
+for row in "${not_text[@]}"; do
+  IFS='|' read -r name bytes message <<<"$row"
+  [ -z "$bytes" ] || printf "$bytes" > "foreign/$name"
+  expect_status 1 "$name" run -q "foreign/$name" 2> said.txt
+  tests=$((tests + 1))
+  grep -qF "${message//$name/foreign/$name}" said.txt || fail "$name: said $(cat said.txt)"
+done
+tests=$((tests + 1))
+written=$(find foreign -name '*converted*' -o -name '.*.tmp')
+[ -z "$written" ] || fail "files that are not text gave $written"
+printf 'BZhours,dateTimeOrigination\n1,1796619600\n' > foreign/bzh.csv
+expect_status 0 "a header that starts with BZh" run -q foreign/bzh.csv
+
+# Two names of one column but for letter case give added columns whose names clash: a warning.
+printf 'dateTimeOrigination,DATETIMEORIGINATION\n1796619600,0\n' > twice.csv
+expect_status 0 "a name twice" run twice.csv 2> twice.txt
+tests=$((tests + 1))
+grep -q 'warning: the header names "dateTimeOrigination" twice' twice.txt ||
+  fail "no warning of a name twice: $(cat twice.txt)"
+
 # Two inputs that map to one output in one run: the second fails, --force or not.
 mkdir -p d1 d2 same
 cp calls.csv d1/calls.csv
