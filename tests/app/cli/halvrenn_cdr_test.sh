@@ -52,8 +52,10 @@ records_of_a_slow_feed() {
   seq 1 20000 | sed 's/$/,1700000000/'
 }
 
+started_in=$PWD
 work=$(mktemp -d)
-trap 'cd /; umount "$work/full" 2>/dev/null; rm -rf "$work"' EXIT
+killed_in=()
+trap 'cd /; umount "$work/full" 2>/dev/null; rm -rf "$work" "${killed_in[@]}"' EXIT
 cd "$work" || exit 1
 
 # Calls across New York's change to daylight saving, one never connected, one rejected value
@@ -217,6 +219,34 @@ if [ ${#emulator[@]} -eq 0 ]; then
 130 STOP HUP TERM CONT
 131 QUIT
 SIGNALS
+
+  # A kill -9 mid-conversion, which no handler sees, on tmpfs and on the disk's file system (the
+  # build tree's): the output folder holds nothing after it, or with --force only the old output.
+  for parent in /dev/shm "$started_in"; do
+    folder=$(mktemp -d -p "$parent" 2> /dev/null) || continue
+    killed_in+=("$folder")
+    for force in "" -f; do
+      rm -f "$folder"/* "$folder"/.??* slow.csv
+      [ -n "$force" ] && printf 'old\n' > "$folder/slow.converted.csv"
+      mkfifo slow.csv
+      "$program" -q $force -o "$folder" slow.csv 2> /dev/null &
+      pid=$!
+      exec 3> slow.csv
+      records_of_a_slow_feed >&3
+      sleep 0.3
+      kill -KILL "$pid"
+      expect_status 137 "kill -9 $force in $parent" wait "$pid"
+      exec 3>&-
+      tests=$((tests + 1))
+      left=$(cd "$folder" && ls -A | tr '\n' ' ')
+      want=${force:+slow.converted.csv }
+      [ "$left" = "$want" ] || fail "kill -9 $force in $parent left '$left'"
+      if [ -n "$force" ]; then
+        tests=$((tests + 1))
+        [ "$(cat "$folder/slow.converted.csv")" = old ] || fail "kill -9 -f in $parent changed the old output"
+      fi
+    done
+  done
 
   # Interrupted while the FIFO has no writer yet, and with records already on standard output.
   rm -f slow.csv
