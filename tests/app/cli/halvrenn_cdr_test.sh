@@ -183,14 +183,32 @@ full_disk() {
   grep -q 'large.converted.csv' full.txt || fail "the full disk's message names no file: $(cat full.txt)"
   umount full
 }
-if [ "$(id -u)" -eq 0 ]; then
-  full_disk
-elif [ "${HALVRENN_IN_NAMESPACE:-}" != 1 ] && unshare -rm true 2> /dev/null; then
-  HALVRENN_IN_NAMESPACE=1 unshare -rm bash -c "$(declare -f); cd '$work'; program='$program'; emulator=(${emulator[*]}); failures=0; tests=0; full_disk; exit \$failures" ||
-    fail "the full disk"
-else
-  echo "SKIP: no tmpfs can be mounted here for the full disk" >&2
-fi
+# Without /proc no unnamed file can be named at the end: a named temporary file serves, with the
+# same output, permissions and refusal of an existing output. (A private mount namespace hides
+# /proc.)
+without_proc() {
+  mkdir -p no_proc
+  cp calls.csv no_proc/calls.csv
+  chmod 640 no_proc/calls.csv
+  mount -t tmpfs tmpfs /proc || return 77
+  expect_status 0 "without /proc" in_zone America/New_York run -q no_proc/calls.csv
+  expect_status 1 "without /proc, an existing output" run -q no_proc/calls.csv 2> /dev/null
+  umount /proc
+  expect_file no_proc/calls.converted.csv new_york.expected "the output without /proc"
+  tests=$((tests + 1))
+  [ "$(stat -c %a no_proc/calls.converted.csv)" = 640 ] || fail "permissions without /proc"
+  expect_no_leftovers no_proc "without /proc"
+}
+for in_namespace in full_disk without_proc; do
+  if [ "${HALVRENN_IN_NAMESPACE:-}" != 1 ] && unshare -rm true 2> /dev/null; then
+    HALVRENN_IN_NAMESPACE=1 unshare -rm bash -c "$(declare -f); cd '$work'; program='$program'; emulator=(${emulator[*]}); failures=0; tests=0; $in_namespace; exit \$failures" ||
+      fail "$in_namespace"
+  elif [ "$(id -u)" -eq 0 ] && [ "$in_namespace" = full_disk ]; then  # never hide the host's /proc
+    full_disk
+  else
+    echo "SKIP: no tmpfs can be mounted here for $in_namespace" >&2
+  fi
+done
 
 # Signals while the input is still arriving: no output, no temporary file, the status of an
 # interrupt. A stopped program receives several at once, so that the second finds the first's
