@@ -199,16 +199,24 @@ without_proc() {
   [ "$(stat -c %a no_proc/calls.converted.csv)" = 640 ] || fail "permissions without /proc"
   expect_no_leftovers no_proc "without /proc"
 }
-for in_namespace in full_disk without_proc; do
-  if [ "${HALVRENN_IN_NAMESPACE:-}" != 1 ] && unshare -rm true 2> /dev/null; then
-    HALVRENN_IN_NAMESPACE=1 unshare -rm bash -c "$(declare -f); cd '$work'; program='$program'; emulator=(${emulator[*]}); failures=0; tests=0; $in_namespace; exit \$failures" ||
-      fail "$in_namespace"
-  elif [ "$(id -u)" -eq 0 ] && [ "$in_namespace" = full_disk ]; then  # never hide the host's /proc
-    full_disk
-  else
-    echo "SKIP: no tmpfs can be mounted here for $in_namespace" >&2
-  fi
-done
+in_namespace() {  # <function>
+  HALVRENN_IN_NAMESPACE=1 unshare -rm bash -c "$(declare -f); cd '$work'; program='$program'; emulator=(${emulator[*]}); failures=0; tests=0; $1; exit \$failures" ||
+    fail "$1"
+}
+namespaces=false
+[ "${HALVRENN_IN_NAMESPACE:-}" != 1 ] && unshare -rm true 2> /dev/null && namespaces=true
+if [ "$(id -u)" -eq 0 ]; then
+  full_disk
+elif $namespaces; then
+  in_namespace full_disk
+else
+  echo "SKIP: no tmpfs can be mounted here for the full disk" >&2
+fi
+if [ ${#emulator[@]} -eq 0 ] && $namespaces; then  # never over the host's own /proc
+  in_namespace without_proc
+elif [ ${#emulator[@]} -eq 0 ]; then
+  echo "SKIP: no mount namespace here to hide /proc" >&2
+fi
 
 # Signals while the input is still arriving: no output, no temporary file, the status of an
 # interrupt. A stopped program receives several at once, so that the second finds the first's
