@@ -36,10 +36,12 @@ class ByteSink {
   virtual bool DiskFull() const { return false; }
 };
 
-// A file written under a temporary name in the folder of its destination, and renamed into place
-// only by Commit. Destroyed without a successful Commit, it removes the temporary file. The name
-// is short and fixed in length (".halvrenn-0123abcd.tmp"), so that any destination name the file
-// system takes has room for it.
+// A file written in the folder of its destination, and named into place only by Commit: without
+// a name until then where the system allows it (O_TMPFILE on Linux), or marked for deletion until
+// then (Windows), so that even a killed process leaves nothing; else under a temporary name.
+// Destroyed without a successful Commit, it removes the temporary file. The name is short and
+// fixed in length (".halvrenn-0123abcd.tmp"), so that any destination name the file system takes
+// has room for it.
 class TemporaryFile : public ByteSink {
  public:
   // Flushes the file to the disk, closes it and renames it to the destination, and flushes the

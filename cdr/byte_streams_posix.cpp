@@ -110,13 +110,32 @@ mode_t ProcessUmask() {
   return kMask;
 }
 
+// A hidden name beside `destination`, on the same file system, so that a rename is atomic.
+std::string NextTemporaryPath(std::string_view destination) {
+  static std::atomic<std::uint32_t> counter{static_cast<std::uint32_t>(
+      std::chrono::steady_clock::now().time_since_epoch().count() ^ (getpid() << 16))};
+  // A multiplier that is odd and large spreads the names of one process's files apart.
+  return JoinPath(FolderOf(destination), TemporaryName(counter.fetch_add(1) * 2654435761U));
+}
+
+// An unnamed file (O_TMPFILE) is named at the commit by linking /proc/self/fd/N; without /proc
+// that link would fail after the whole file is written, so /proc decides before it is created.
+bool UnnamedFilesLinkable() {
+  static const bool kLinkable = access("/proc/self/fd", X_OK) == 0;
+  return kLinkable;
+}
+
+// A temporary file is either named from its creation (entered in `uncommitted`, so that a
+// signal removes it), or unnamed until its commit, so that even a kill -9 leaves nothing: the
+// system frees an unnamed file with its last descriptor.
 class PosixTemporaryFile final : public TemporaryFile {
  public:
+  // `temporary` empty: `descriptor` is an unnamed file.
   PosixTemporaryFile(int descriptor, std::string temporary, std::string destination)
       : descriptor_(descriptor),
         temporary_(std::move(temporary)),
         destination_(std::move(destination)) {
-    uncommitted.Enter(temporary_.c_str());
+    if (!temporary_.empty()) uncommitted.Enter(temporary_.c_str());
   }
   PosixTemporaryFile(const PosixTemporaryFile&) = delete;
   PosixTemporaryFile& operator=(const PosixTemporaryFile&) = delete;
@@ -132,6 +151,18 @@ class PosixTemporaryFile final : public TemporaryFile {
     // fsync() first, so that the rename never lands before the bytes; close() also reports the
     // write errors that some file systems (NFS) hold back until then.
     if (fsync(descriptor_) != 0 && errno != EINVAL) return Fail(errno);
+    if (temporary_.empty()) {
+      const std::string linked = "/proc/self/fd/" + std::to_string(descriptor_);
+      // A link never replaces a name: straight to the destination it is the commit that keeps
+      // an existing one; to replace, it names the file beside it for the rename below.
+      std::string name = replace ? NextTemporaryPath(destination_) : destination_;
+      if (linkat(AT_FDCWD, linked.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        return Fail(errno);
+      }
+      if (!replace) return CloseLinked();
+      temporary_ = std::move(name);
+      uncommitted.Enter(temporary_.c_str());
+    }
     const int closed = close(descriptor_);
     descriptor_ = -1;
     if (closed != 0) return Fail(errno);
@@ -151,6 +182,21 @@ class PosixTemporaryFile final : public TemporaryFile {
   }
 
  private:
+  // The unnamed file linked to the destination: closed, and the name taken back if the close
+  // reports a write error held back until then.
+  bool CloseLinked() {
+    const int closed = close(descriptor_);
+    descriptor_ = -1;
+    if (closed != 0) {
+      const int error = errno;
+      unlink(destination_.c_str());
+      return Fail(error);
+    }
+    committed_ = true;
+    FlushFolder();
+    return true;
+  }
+
   bool Fail(int error) {
     code_ = error;
     error_ = ErrorText(error);
@@ -161,7 +207,7 @@ class PosixTemporaryFile final : public TemporaryFile {
   void Discard() {
     if (descriptor_ >= 0) close(descriptor_);
     descriptor_ = -1;
-    if (!committed_) {
+    if (!committed_ && !temporary_.empty()) {
       unlink(temporary_.c_str());
       uncommitted.Leave(temporary_.c_str());
     }
@@ -207,14 +253,25 @@ std::unique_ptr<ByteSource> OpenInputFile(std::string_view path, std::string& er
 std::unique_ptr<TemporaryFile> CreateTemporaryFile(std::string_view destination,
                                                    std::optional<unsigned> permissions,
                                                    std::string& error) {
-  // A hidden name beside the destination, on the same file system, so that the rename is atomic.
-  static std::atomic<std::uint32_t> counter{static_cast<std::uint32_t>(
-      std::chrono::steady_clock::now().time_since_epoch().count() ^ (getpid() << 16))};
   const mode_t mode = (permissions ? *permissions & 0777U : 0666U) & ~ProcessUmask();
+  if (UnnamedFilesLinkable()) {
+    // No O_EXCL: that would forbid the link. A file system that refuses unnamed files (NFS,
+    // CIFS, some FUSE) fails here, and the named file below serves instead.
+    const std::string folder = FolderOf(destination);
+    const int descriptor =
+        open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (descriptor >= 0) {
+      if (fchmod(descriptor, mode) != 0) {
+        error = ErrorText(errno);
+        close(descriptor);
+        return nullptr;
+      }
+      return std::make_unique<PosixTemporaryFile>(descriptor, std::string(),
+                                                  std::string(destination));
+    }
+  }
   for (int attempt = 0; attempt < 100; ++attempt) {
-    // A multiplier that is odd and large spreads the names of one process's files apart.
-    std::string temporary =
-        JoinPath(FolderOf(destination), TemporaryName(counter.fetch_add(1) * 2654435761U));
+    std::string temporary = NextTemporaryPath(destination);
     const int descriptor = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (descriptor >= 0) {
       // Widened to the input's permissions only now, so that no one else may open it before.

@@ -4,10 +4,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <climits>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "cdr/byte_streams.h"
 #include "cdr/internal/uncommitted_files.h"
@@ -115,6 +118,23 @@ class WindowsTemporaryFile final : public TemporaryFile {
   bool Commit(bool replace) override {
     // Flushed before the rename, which MOVEFILE_WRITE_THROUGH writes through to the disk.
     if (!FlushFileBuffers(handle_)) return Fail(GetLastError());
+    FILE_DISPOSITION_INFO kept{};
+    kept.DeleteFile = FALSE;
+    if (!SetFileInformationByHandle(handle_, FileDispositionInfo, &kept, sizeof kept)) {
+      return Fail(GetLastError());
+    }
+    if (RenameByHandle(replace)) {
+      // The rename is flushed with the file's own metadata.
+      FlushFileBuffers(handle_);
+      CloseHandle(handle_);
+      handle_ = INVALID_HANDLE_VALUE;
+      committed_ = true;
+      uncommitted.Leave(temporary_.c_str());
+      return true;
+    }
+    const DWORD failure = GetLastError();
+    if (failure != ERROR_INVALID_PARAMETER && failure != ERROR_NOT_SUPPORTED) return Fail(failure);
+    // A file system (or system) that renames no open file by its handle: by its name instead.
     const BOOL closed = CloseHandle(handle_);
     handle_ = INVALID_HANDLE_VALUE;
     if (!closed) return Fail(GetLastError());
@@ -126,6 +146,37 @@ class WindowsTemporaryFile final : public TemporaryFile {
   }
 
  private:
+  // FILE_RENAME_INFO takes the destination's full path in the system's own form, \??\C:\... or
+  // \??\UNC\server\share\...; GetLastError() tells why it failed.
+  bool RenameByHandle(bool replace) const {
+    const DWORD length = GetFullPathNameW(destination_.c_str(), 0, nullptr, nullptr);
+    if (length == 0) return false;
+    std::wstring full(length, L'\0');
+    full.resize(GetFullPathNameW(destination_.c_str(), length, full.data(), nullptr));
+    std::wstring target;
+    if (full.starts_with(L"\\\\?\\")) {
+      target = L"\\??\\" + full.substr(4);
+    } else if (full.starts_with(L"\\\\")) {
+      target = L"\\??\\UNC\\" + full.substr(2);
+    } else {
+      target = L"\\??\\" + full;
+    }
+    const std::size_t bytes = sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t);
+    if (bytes > ULONG_MAX) {
+      SetLastError(ERROR_FILENAME_EXCED_RANGE);
+      return false;
+    }
+    // Aligned storage for the structure, with room for the name after it.
+    std::vector<std::uint64_t> storage(bytes / sizeof(std::uint64_t) + 1);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(storage.data());
+    rename->ReplaceIfExists = replace ? TRUE : FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::copy(target.begin(), target.end(), rename->FileName);
+    return SetFileInformationByHandle(handle_, FileRenameInfo, rename, static_cast<DWORD>(bytes)) !=
+           FALSE;
+  }
+
   bool Fail(DWORD error) {
     code_ = error;
     error_ = ErrorText(error);
@@ -173,9 +224,15 @@ std::unique_ptr<TemporaryFile> CreateTemporaryFile(std::string_view destination,
     std::wstring temporary = SystemPath(
         JoinPath(FolderOf(destination), TemporaryName(counter.fetch_add(1) * 2654435761U)));
     // Shared for deletion, so that a console control handler can remove it while it is open.
-    const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
+      // Marked for deletion while it is written, so that the system removes it when the process
+      // ends in any way (TerminateProcess too); the commit clears the mark. A file system that
+      // takes no mark keeps the file as before, for the handler and the watcher to remove.
+      FILE_DISPOSITION_INFO doomed{};
+      doomed.DeleteFile = TRUE;
+      SetFileInformationByHandle(handle, FileDispositionInfo, &doomed, sizeof doomed);
       return std::make_unique<WindowsTemporaryFile>(handle, std::move(temporary),
                                                     SystemPath(destination));
     }

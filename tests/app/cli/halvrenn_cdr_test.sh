@@ -52,8 +52,10 @@ records_of_a_slow_feed() {
   seq 1 20000 | sed 's/$/,1700000000/'
 }
 
+started_in=$PWD
 work=$(mktemp -d)
-trap 'cd /; umount "$work/full" 2>/dev/null; rm -rf "$work"' EXIT
+killed_in=()
+trap 'cd /; umount "$work/full" 2>/dev/null; rm -rf "$work" "${killed_in[@]}"' EXIT
 cd "$work" || exit 1
 
 # Calls across New York's change to daylight saving, one never connected, one rejected value
@@ -211,13 +213,39 @@ full_disk() {
   grep -q 'large.converted.csv' full.txt || fail "the full disk's message names no file: $(cat full.txt)"
   umount full
 }
+# Without /proc no unnamed file can be named at the end: a named temporary file serves, with the
+# same output, permissions and refusal of an existing output. (A private mount namespace hides
+# /proc.)
+without_proc() {
+  mkdir -p no_proc
+  cp calls.csv no_proc/calls.csv
+  chmod 640 no_proc/calls.csv
+  mount -t tmpfs tmpfs /proc || return 77
+  expect_status 0 "without /proc" in_zone America/New_York run -q no_proc/calls.csv
+  expect_status 1 "without /proc, an existing output" run -q no_proc/calls.csv 2> /dev/null
+  umount /proc
+  expect_file no_proc/calls.converted.csv new_york.expected "the output without /proc"
+  tests=$((tests + 1))
+  [ "$(stat -c %a no_proc/calls.converted.csv)" = 640 ] || fail "permissions without /proc"
+  expect_no_leftovers no_proc "without /proc"
+}
+in_namespace() {  # <function>
+  HALVRENN_IN_NAMESPACE=1 unshare -rm bash -c "$(declare -f); cd '$work'; program='$program'; emulator=(${emulator[*]}); failures=0; tests=0; $1; exit \$failures" ||
+    fail "$1"
+}
+namespaces=false
+[ "${HALVRENN_IN_NAMESPACE:-}" != 1 ] && unshare -rm true 2> /dev/null && namespaces=true
 if [ "$(id -u)" -eq 0 ]; then
   full_disk
-elif [ "${HALVRENN_IN_NAMESPACE:-}" != 1 ] && unshare -rm true 2> /dev/null; then
-  HALVRENN_IN_NAMESPACE=1 unshare -rm bash -c "$(declare -f); cd '$work'; program='$program'; emulator=(${emulator[*]}); failures=0; tests=0; full_disk; exit \$failures" ||
-    fail "the full disk"
+elif $namespaces; then
+  in_namespace full_disk
 else
   echo "SKIP: no tmpfs can be mounted here for the full disk" >&2
+fi
+if [ ${#emulator[@]} -eq 0 ] && $namespaces; then  # never over the host's own /proc
+  in_namespace without_proc
+elif [ ${#emulator[@]} -eq 0 ]; then
+  echo "SKIP: no mount namespace here to hide /proc" >&2
 fi
 
 # Signals while the input is still arriving: no output, no temporary file, the status of an
@@ -247,6 +275,34 @@ if [ ${#emulator[@]} -eq 0 ]; then
 130 STOP HUP TERM CONT
 131 QUIT
 SIGNALS
+
+  # A kill -9 mid-conversion, which no handler sees, on tmpfs and on the disk's file system (the
+  # build tree's): the output folder holds nothing after it, or with --force only the old output.
+  for parent in /dev/shm "$started_in"; do
+    folder=$(mktemp -d -p "$parent" 2> /dev/null) || continue
+    killed_in+=("$folder")
+    for force in "" -f; do
+      rm -f "$folder"/* "$folder"/.??* slow.csv
+      [ -n "$force" ] && printf 'old\n' > "$folder/slow.converted.csv"
+      mkfifo slow.csv
+      "$program" -q $force -o "$folder" slow.csv 2> /dev/null &
+      pid=$!
+      exec 3> slow.csv
+      records_of_a_slow_feed >&3
+      sleep 0.3
+      kill -KILL "$pid"
+      expect_status 137 "kill -9 $force in $parent" wait "$pid"
+      exec 3>&-
+      tests=$((tests + 1))
+      left=$(cd "$folder" && ls -A | tr '\n' ' ')
+      want=${force:+slow.converted.csv }
+      [ "$left" = "$want" ] || fail "kill -9 $force in $parent left '$left'"
+      if [ -n "$force" ]; then
+        tests=$((tests + 1))
+        [ "$(cat "$folder/slow.converted.csv")" = old ] || fail "kill -9 -f in $parent changed the old output"
+      fi
+    done
+  done
 
   # Interrupted while the FIFO has no writer yet, and with records already on standard output.
   rm -f slow.csv

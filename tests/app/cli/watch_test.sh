@@ -291,7 +291,8 @@ scenario_stop() {
   start --jobs 1
   { printf 'id,dateTimeConnect\n'; yes '1,1796619600' | head -c 300000000; } >in/.large.csv
   mv in/.large.csv in/large.csv
-  wait_for '[ -n "$(find out -name ".halvrenn-*.tmp")" ]'
+  # Its output is being written: a temporary file, or an unnamed one that only /proc shows.
+  wait_for '[ -n "$(find out -name ".halvrenn-*.tmp")$(find /proc/[0-9]*/fd -lname "$(pwd -P)/out/*" 2>/dev/null)" ]'
   stop
   check "$mode: an output of a stopped conversion" [ ! -e out/large.converted.csv ]
   no_temporary_files

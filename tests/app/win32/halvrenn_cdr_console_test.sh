@@ -102,6 +102,34 @@ for interrupts in 1 2; do
   [ -z "$left" ] || fail "$interrupts Ctrl+C left $left"
 done
 
+# A kill -9 of the program mid-conversion (TerminateProcess, as Task Manager ends it): its file,
+# marked for deletion while it is written, goes with it; with -f the old output stays as it was.
+for force in "" -f; do
+  rm -rf killed slow.csv && mkdir killed
+  [ -n "$force" ] && printf 'old\n' > killed/slow.converted.csv
+  mkfifo slow.csv
+  "$wine" "$program" -q $force -o killed slow.csv > /dev/null 2> err.txt &
+  exec 3> slow.csv
+  calls >&3
+  for _ in $(seq 100); do
+    [ -n "$(find killed -name '.halvrenn-*.tmp')" ] && break
+    sleep 0.1
+  done
+  pid=$(pgrep -f 'halvrenn-cdr.exe -q' | head -n 1)
+  [ -n "$pid" ] || fail "kill -9 $force: the program is not running"
+  kill -KILL "$pid"
+  wait %%
+  exec 3>&-
+  for _ in $(seq 50); do  # the wine server closes the dead process's handles
+    [ -z "$(find killed -name '.halvrenn-*.tmp')" ] && break
+    sleep 0.1
+  done
+  left=$(cd killed && ls -A | tr '\n' ' ')
+  [ "$left" = "${force:+slow.converted.csv }" ] || fail "kill -9 $force left '$left'"
+  [ -z "$force" ] || [ "$(cat killed/slow.converted.csv)" = old ] ||
+    fail "kill -9 -f changed the old output"
+done
+
 # A path longer than MAX_PATH: 300 characters of folders. (Wine has no MAX_PATH limit; on
 # Windows the program passes such a path in the \\?\ form.)
 long="$work/$(printf 'a%.0s' $(seq 60))/$(printf 'b%.0s' $(seq 60))/$(printf 'c%.0s' $(seq 60))"
