@@ -133,7 +133,7 @@ not_text=(
   "calls.csv.gz||calls.csv.gz: a gzip-compressed file: unpack it first (zcat calls.csv.gz | halvrenn-cdr)"
   "u16.txt|\377\376a\000,\000b\000\r\000\n\000|u16.txt: UTF-16 text: save it as CSV UTF-8"
   "calls.zip|PK\003\004\024\000\010\000|calls.zip: a zip archive: extract its files first (unzip calls.zip)"
-  "nul.csv|a\000b,dateTimeOrigination\n1,1\n|nul.csv: not text (NUL bytes in the header): save it as CSV UTF-8"
+  "zeros.csv|a\000b,dateTimeOrigination\n1,1\n|zeros.csv: not text (NUL bytes in the header): save it as CSV UTF-8"
 )
 for row in "${not_text[@]}"; do
   IFS='|' read -r name bytes message <<<"$row"
