@@ -20,6 +20,7 @@
 
 #include "cdr/internal/record_converter.h"
 #include "cdr/internal/worker_threads.h"
+#include "cdr/summary_text.h"
 #include "time/locale_and_zone.h"
 
 namespace halvrenn::cdr {
@@ -87,7 +88,7 @@ std::string NotTextText(std::string_view path, std::string_view kind) {
       {"utf-32", "UTF-32 text", ""},
       {"nul", "not text (NUL bytes in the header)", ""},
   }};
-  std::string text = path.empty() ? std::string() : std::string(path) + ": ";
+  std::string text = path.empty() ? std::string() : PrintableName(path) + ": ";
   const auto words = std::find_if(kWords.begin(), kWords.end(),
                                   [&](const Words& entry) { return entry.kind == kind; });
   if (words == kWords.end()) return text + "not CSV text";
@@ -95,11 +96,12 @@ std::string NotTextText(std::string_view path, std::string_view kind) {
   if (!words->unpack.empty()) {
     text += ": unpack it first";
     if (!path.empty()) {
-      text += " (" + std::string(words->unpack) + " " + ShellWord(path) + " | halvrenn-cdr)";
+      text += " (" + std::string(words->unpack) + " " + ShellWord(PrintableName(path)) +
+              " | halvrenn-cdr)";
     }
   } else if (kind == "zip") {
     text += ": extract its files first";
-    if (!path.empty()) text += " (unzip " + ShellWord(path) + ")";
+    if (!path.empty()) text += " (unzip " + ShellWord(PrintableName(path)) + ")";
   } else {
     text += ": save it as CSV UTF-8";
   }
@@ -577,7 +579,7 @@ std::string FailureText(Failure failure, std::string_view path, std::string_view
       "cannot write: ",
       "cannot write: ",
       "cancelled"};
-  std::string text = path.empty() ? std::string() : std::string(path) + ": ";
+  std::string text = path.empty() ? std::string() : PrintableName(path) + ": ";
   text += kTexts[static_cast<std::size_t>(failure)];
   if (text.ends_with(": ") || text.ends_with('"')) text += detail;
   if (failure == Failure::kNoSuchColumn) text += "\" in the header";

@@ -47,4 +47,27 @@ std::string SummaryText(const Summary& summary, CountText count_text) {
   return text + ", " + Lines(tally.malformed, "malformed", count_text);
 }
 
+std::string PrintableName(std::string_view name) {
+  std::string text;
+  text.reserve(name.size());
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7f) {
+      text += c;
+    } else if (c == '\n') {
+      text += "\\n";
+    } else if (c == '\r') {
+      text += "\\r";
+    } else if (c == '\t') {
+      text += "\\t";
+    } else {
+      constexpr std::string_view kHex = "0123456789abcdef";
+      text += "\\x";
+      text += kHex[byte >> 4];
+      text += kHex[byte & 0xf];
+    }
+  }
+  return text;
+}
+
 }  // namespace halvrenn::cdr

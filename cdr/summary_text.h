@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "cdr/conversion.h"
 
@@ -19,5 +20,12 @@ using CountText = std::string (*)(std::uint64_t count);
 std::string PlainCount(std::uint64_t count);
 
 std::string SummaryText(const Summary& summary, CountText count_text = PlainCount);
+
+// A file's name or path as every message, log line and report writes it: control characters
+// as \n, \r, \t or \xNN, so that a name that holds a line break ("x\n2026-12-09T00:00:00.000Z
+// forged.csv") cannot start a line of its own. Bytes from 0x80 on stay, as names need not be
+// UTF-8. A backslash stays as it is: Windows paths read as they are typed, and a name escaped
+// twice reads as once.
+std::string PrintableName(std::string_view name);
 
 }  // namespace halvrenn::cdr

@@ -54,7 +54,8 @@ std::string FailureWords(const DroppedFile& file) {
 
 void PutParagraph(std::string& text, const DroppedFile& file) {
   const cdr::Summary& summary = file.result.summary;
-  Put(text, {cdr::FileNameOf(file.input), ": "});
+  // Names escaped, so that one with a line break cannot pass for a paragraph of its own.
+  Put(text, {cdr::PrintableName(cdr::FileNameOf(file.input)), ": "});
   switch (file.state) {
     case State::kConverted:
       if (summary.time_columns > 0) {
@@ -65,10 +66,11 @@ void PutParagraph(std::string& text, const DroppedFile& file) {
       } else {
         text += "no time-stamp column; copied unchanged";
       }
-      Put(text, {"\n    -> ", file.result.output});
+      Put(text, {"\n    -> ", cdr::PrintableName(file.result.output)});
       return;
     case State::kKept:
-      Put(text, {"skipped; ", cdr::FileNameOf(file.result.output), " already exists"});
+      Put(text, {"skipped; ", cdr::PrintableName(cdr::FileNameOf(file.result.output)),
+                 " already exists"});
       break;
     case State::kFailed:
       text += FailureWords(file);
@@ -77,7 +79,7 @@ void PutParagraph(std::string& text, const DroppedFile& file) {
       text += "cancelled; nothing written";
       break;
   }
-  Put(text, {"\n    in ", cdr::FolderOf(file.input)});
+  Put(text, {"\n    in ", cdr::PrintableName(cdr::FolderOf(file.input))});
 }
 
 std::string Totals(const std::vector<DroppedFile>& outcomes,
@@ -183,8 +185,9 @@ DropReport MakeDropReport(const std::vector<DroppedFile>& outcomes,
     }
   }
   for (const cdr::SkippedPath& path : skipped) {
-    Put(report.files, {separator, cdr::FileNameOf(path.path), ": left out, ",
-                       cdr::SkipReasonText(path.reason), "\n    in ", cdr::FolderOf(path.path)});
+    Put(report.files, {separator, cdr::PrintableName(cdr::FileNameOf(path.path)), ": left out, ",
+                       cdr::SkipReasonText(path.reason), "\n    in ",
+                       cdr::PrintableName(cdr::FolderOf(path.path))});
     separator = "\n\n";
   }
   report.outputs = FolderOfOutputs(outcomes);

@@ -1,5 +1,6 @@
 #include "window/file_drop_texts.h"
 
+#include "cdr/summary_text.h"
 #include "time/locale_and_zone.h"
 
 namespace halvrenn {
@@ -18,7 +19,7 @@ Question ReplaceQuestion(std::size_t existing) {
 }
 
 std::string ProgressText(std::string_view file_name, std::size_t index, std::size_t count) {
-  return "Converting " + std::string(file_name) + " (" + platform::GroupedCount(index + 1) +
+  return "Converting " + cdr::PrintableName(file_name) + " (" + platform::GroupedCount(index + 1) +
          " of " + platform::GroupedCount(count) + ")";
 }
 

@@ -399,13 +399,16 @@ int Run(const std::vector<std::string>& arguments) {
   for (const FileArgument& argument : FilesOfArguments(command.files)) {
     if (argument.kind != FileArgument::Kind::kFile) {
       const bool failed = argument.kind == FileArgument::Kind::kFailure;
-      if (failed || !command.quiet) Say(std::string(kProgram) + ": " + argument.text + "\n");
+      if (failed || !command.quiet) {
+        Say(std::string(kProgram) + ": " + cdr::PrintableName(argument.text) + "\n");
+      }
       if (failed) status = kFileFailed;
       continue;
     }
     const std::string& file = argument.path;
     const bool standard = file == "-";
-    const std::string name = standard ? "(standard input)" : file;
+    // Escaped wherever it is said: a name with a line break cannot start a line of its own.
+    const std::string name = standard ? "(standard input)" : cdr::PrintableName(file);
     // Where an interrupt cannot wait for the conversion to stop (Windows), it says the same.
     WhenInterrupted(InterruptedText(name, standard));
     ProgressLine line(show_progress, name);
@@ -430,7 +433,7 @@ int Run(const std::vector<std::string>& arguments) {
         failure += " (--force replaces it)";
       }
       summary = std::move(result.summary);
-      shown = name + " -> " + result.output;
+      shown = name + " -> " + cdr::PrintableName(result.output);
     }
     line.Erase();
     if (outcome == cdr::Outcome::kCancelled) {

@@ -47,7 +47,9 @@ class Log {
  public:
   explicit Log(std::optional<std::string> file) : file_(std::move(file)) {}
 
-  void Line(std::string_view text) const { AppendLogLine(file_, text); }
+  // Every line escaped whole: a name or a system's text with a line break in it cannot forge a
+  // line of the log.
+  void Line(std::string_view text) const { AppendLogLine(file_, cdr::PrintableName(text)); }
 
   void Refusal(std::string_view text) const {
     Line(text);

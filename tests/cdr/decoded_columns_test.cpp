@@ -5,6 +5,8 @@
 
 #include <set>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "cdr/summary_text.h"
@@ -122,6 +124,22 @@ TEST(CdrDecoded, NamesTypesOrderAndSummary) {
   EXPECT_EQ(Convert("duration,dateTimeConnect\n5,86400\n", options).text,
             "duration,dateTimeConnect,dateTimeConnect_gmt,dateTimeConnect_local\n"
             "5,86400,1970-01-02 00:00:00,1970-01-02 00:00:00\n");
+}
+
+// A name as messages write it: one line whatever it holds, and the same when escaped twice.
+TEST(CdrRecords, NamesAreWrittenWithTheirControlCharactersEscaped) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"calls.csv", "calls.csv"},
+      {"x\n2026-12-09T00:00:00.000Z forged.csv", "x\\n2026-12-09T00:00:00.000Z forged.csv"},
+      {"a\rb\tc", "a\\rb\\tc"},
+      {std::string_view("\0\x1b\x7f", 3), "\\x00\\x1b\\x7f"},
+      {"caf\xc3\xa9 \xe9.csv", "caf\xc3\xa9 \xe9.csv"},  // not UTF-8 either: kept
+      {"C:\\cdr\\day", "C:\\cdr\\day"},
+  };
+  for (const auto& [name, printed] : cases) {
+    EXPECT_EQ(PrintableName(name), printed);
+    EXPECT_EQ(PrintableName(PrintableName(name)), printed);
+  }
 }
 
 }  // namespace

@@ -155,6 +155,19 @@ tests=$((tests + 1))
 grep -q 'warning: the header names "dateTimeOrigination" twice' twice.txt ||
   fail "no warning of a name twice: $(cat twice.txt)"
 
+# A name with a line break is said escaped, on one line: it cannot forge a line of its own.
+# (Windows refuses such names.)
+if [ ${#emulator[@]} -eq 0 ]; then
+  forged=$'x\n2026-12-09T00:00:00.000Z forged.csv'
+  cp calls.csv "$forged"
+  expect_status 0 "a name with a line break" run "$forged" 2> forged.txt
+  tests=$((tests + 1))
+  [ "$(wc -l < forged.txt)" -eq 1 ] &&
+    grep -qF 'x\n2026-12-09T00:00:00.000Z forged.csv -> x\n2026-12-09T00:00:00.000Z forged.converted.csv: ' forged.txt ||
+    fail "a name with a line break: said $(cat forged.txt)"
+  rm -f "$forged" x$'\n'*.converted.csv
+fi
+
 # Two inputs that map to one output in one run: the second fails, --force or not.
 mkdir -p d1 d2 same
 cp calls.csv d1/calls.csv

@@ -149,8 +149,15 @@ scenario_arrivals() {
   exec 3>&-
   calls 100 50 >in/.renamed.csv.part && mv in/.renamed.csv.part in/renamed.csv
   calls 200 50 >in/winscp.csv.filepart && mv in/winscp.csv.filepart in/winscp.csv
+  # A name with a line break, logged escaped on its one line.
+  calls 400 3 >in/$'forged\n2026-12-09T00:00:00.000Z x.csv'
   wait_for '[ -f out/slow.converted.csv ]' && wait_for '[ -f out/renamed.converted.csv ]' &&
-    wait_for '[ -f out/winscp.converted.csv ]'
+    wait_for '[ -f out/winscp.converted.csv ]' &&
+    wait_for '[ -f out/$'"'"'forged\n2026-12-09T00:00:00.000Z x.converted.csv'"'"' ]'
+  check "$mode: a name with a line break forged a log line" \
+    [ "$(grep -c '^2026-12-09T00:00:00.000Z x' log)" -eq 0 ]
+  check "$mode: a name with a line break is logged escaped" \
+    grep -qF 'in/forged\n2026-12-09T00:00:00.000Z x.csv -> ' log
   sleep "$settle"
   calls 300 9 >in/renamed.csv
   wait_for '[ "$(lines_for renamed.converted.csv)" -eq 2 ]'
