@@ -12,24 +12,27 @@ namespace {
 // Files the systems leave in folders, hidden or not (a folder copied from a memory stick or
 // unpacked from a zip loses the attributes): Windows' folder settings and thumbnail caches,
 // macOS's folder settings.
-bool IsSystemFileName(std::string_view name) {
+bool IsSystemFileName(std::string_view lower) {
   constexpr std::array<std::string_view, 4> kNames = {"desktop.ini", "thumbs.db", "ehthumbs.db",
                                                       "icon\r"};
-  std::string lower(name);
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  });
   return std::find(kNames.begin(), kNames.end(), lower) != kNames.end();
 }
 
-bool IsHidden(const FolderEntry& entry) {
-  return entry.hidden || entry.name.starts_with('.') || IsSystemFileName(entry.name);
+// Uploads in progress by WinSCP, browsers' downloads and download tools, and the lock files of
+// office programs (~$calls.csv), all of them renamed or removed when done.
+bool IsTemporaryFileName(std::string_view lower) {
+  constexpr std::array<std::string_view, 4> kEndings = {".part", ".filepart", ".tmp",
+                                                        ".crdownload"};
+  return lower.starts_with("~$") ||
+         std::any_of(kEndings.begin(), kEndings.end(),
+                     [&](std::string_view ending) { return lower.ends_with(ending); });
 }
 
 // By the order of SkipReason: one, many.
-constexpr std::array<std::array<std::string_view, 2>, 6> kSkipWords{{
+constexpr std::array<std::array<std::string_view, 2>, 7> kSkipWords{{
     {"hidden or system file", "hidden or system files"},
     {"earlier output", "earlier outputs"},
+    {"temporary or partial upload", "temporary or partial uploads"},
     {"link to a folder, not followed", "links to folders, not followed"},
     {"folder too deep to look into", "folders too deep to look into"},
     {"folder that could not be read", "folders that could not be read"},
@@ -48,11 +51,12 @@ void AddFolder(const std::string& folder, int level, int deepest_level, FolderFi
   for (const FolderEntry& entry : *entries) {
     std::string path = JoinPath(folder, entry.name);
     const auto skip = [&](SkipReason reason) { found.skipped.push_back({path, reason}); };
-    // Temporary names start with a dot, so they count as outputs before they count as hidden.
-    if (entry.kind == FolderEntry::Kind::kFile &&
-        (IsOutputName(entry.name) || IsTemporaryName(entry.name))) {
-      skip(SkipReason::kOutput);
-    } else if (IsHidden(entry)) {
+    // A folder is left out by its name only when hidden: one named like an output or an upload
+    // is still looked into.
+    const std::optional<SkipReason> by_name = LeftOutByName(entry.name);
+    if (by_name && (entry.kind == FolderEntry::Kind::kFile || *by_name == SkipReason::kHidden)) {
+      skip(*by_name);
+    } else if (entry.hidden) {
       skip(SkipReason::kHidden);
     } else if (entry.kind == FolderEntry::Kind::kFile) {
       found.files.push_back(std::move(path));
@@ -70,6 +74,18 @@ void AddFolder(const std::string& folder, int level, int deepest_level, FolderFi
 }
 
 }  // namespace
+
+std::optional<SkipReason> LeftOutByName(std::string_view name) {
+  std::string lower(name);
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  });
+  // This program's temporary names start with a dot: they count as temporary, not hidden.
+  if (IsTemporaryName(name) || IsTemporaryFileName(lower)) return SkipReason::kTemporary;
+  if (name.starts_with('.') || IsSystemFileName(lower)) return SkipReason::kHidden;
+  if (IsOutputName(name)) return SkipReason::kOutput;
+  return std::nullopt;
+}
 
 std::string SkipReasonText(SkipReason reason) {
   const std::string_view one = kSkipWords[static_cast<std::size_t>(reason)][0];

@@ -23,7 +23,8 @@ namespace halvrenn::cdr {
 
 enum class SkipReason : unsigned char {
   kHidden,      // hidden or system: .name, desktop.ini, Thumbs.db, the hidden attribute
-  kOutput,      // an earlier conversion's output, or a temporary file of one
+  kOutput,      // an earlier conversion's output
+  kTemporary,   // a temporary file or an upload in progress, renamed when complete
   kLink,        // a folder reached through a link (or junction), which is never followed
   kTooDeep,     // a folder below the deepest level looked into
   kUnreadable,  // a folder whose entries could not be listed
@@ -40,6 +41,14 @@ struct FolderFiles {
   std::vector<std::string> files;
   std::vector<SkippedPath> skipped;
 };
+
+// Why a file of this name is left out of a folder's conversion wherever it is met (a folder's
+// walk, a drop, the watcher), whatever it holds; nothing when it is not:
+//   hidden or system   .name, desktop.ini, Thumbs.db, ehthumbs.db, Icon\r (any case)
+//   earlier output     calls.converted.csv (IsOutputName)
+//   temporary          *.part, *.filepart, *.tmp, *.crdownload, ~$*, this program's own
+//                      temporary name (IsTemporaryName), though it starts with a dot
+std::optional<SkipReason> LeftOutByName(std::string_view name);
 
 // Why an entry is left out: "a hidden or system file", "an earlier output".
 std::string SkipReasonText(SkipReason reason);

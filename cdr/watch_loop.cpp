@@ -443,15 +443,7 @@ class Loop {
 }  // namespace
 
 bool IsIgnoredByWatch(std::string_view name) {
-  // Uploads in progress by WinSCP and by download tools, renamed when complete, and the files
-  // Windows' Explorer leaves in folders whether hidden or not.
-  std::string lower(name);
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  });
-  return name.empty() || name.starts_with('.') || IsOutputName(name) || IsTemporaryName(name) ||
-         name.ends_with(".part") || name.ends_with(".filepart") || lower == "desktop.ini" ||
-         lower == "thumbs.db" || lower == "ehthumbs.db";
+  return name.empty() || LeftOutByName(name).has_value();
 }
 
 void WatchAndConvert(const ConverterForNextFile& converter, const WatchFolders& folders,

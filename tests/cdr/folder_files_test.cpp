@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -76,6 +77,7 @@ TEST_F(FolderFilesTest, GivesTheFilesInOrderAndLeavesOutWhatNoOneConverts) {
   const Case cases[] = {
       {{"a.csv", Made::kFile}, true, {}},
       {{"b.csv", Made::kFile}, true, {}},
+      {{"b.converted.part/inner.csv", Made::kFile}, true, {}},  // a folder is looked into
       {{"calls/cdr_0", Made::kFile}, true, {}},
       {{"calls/node1/cdr_1", Made::kFile}, true, {}},
       {{"calls/node2/cdr_1", Made::kFile}, true, {}},
@@ -86,7 +88,8 @@ TEST_F(FolderFilesTest, GivesTheFilesInOrderAndLeavesOutWhatNoOneConverts) {
       {{".profile", Made::kFile}, false, SkipReason::kHidden},
       {{".git/config", Made::kFile}, false, SkipReason::kHidden},
       {{"a.converted.csv", Made::kFile}, false, SkipReason::kOutput},
-      {{".halvrenn-0123abcd.tmp", Made::kFile}, false, SkipReason::kOutput},
+      {{".halvrenn-0123abcd.tmp", Made::kFile}, false, SkipReason::kTemporary},
+      {{"calls/calls.csv.part", Made::kFile}, false, SkipReason::kTemporary},
       {{"marked.csv", Made::kHiddenFile}, false, SkipReason::kHidden},
       {{"link", Made::kFolderLink}, false, SkipReason::kLink},
       {{"pipe", Made::kFifo}, false, SkipReason::kNotAFile},
@@ -116,6 +119,42 @@ TEST_F(FolderFilesTest, GivesTheFilesInOrderAndLeavesOutWhatNoOneConverts) {
   std::sort(left_out.begin(), left_out.end());
   std::sort(skipped.begin(), skipped.end());
   EXPECT_EQ(left_out, skipped);
+}
+
+// The walk, the drop and the watcher leave these out by their names alone.
+TEST(LeftOutByNameTest, SaysWhyANameIsLeftOut) {
+  struct Case {
+    const char* name;
+    std::optional<SkipReason> reason;
+  };
+  const Case cases[] = {
+      {"calls.csv", std::nullopt},
+      {"cdr_Cluster1_01_202612070915_1", std::nullopt},
+      {"part", std::nullopt},
+      {"calls.partial.csv", std::nullopt},
+      {"a~$b.csv", std::nullopt},
+      {".profile", SkipReason::kHidden},
+      {"desktop.ini", SkipReason::kHidden},
+      {"Thumbs.db", SkipReason::kHidden},
+      {"EHTHUMBS.DB", SkipReason::kHidden},
+      {"Icon\r", SkipReason::kHidden},
+      {"calls.converted.csv", SkipReason::kOutput},
+      {"cdr_1.converted.txt", SkipReason::kOutput},
+      {"calls.csv.part", SkipReason::kTemporary},
+      {"c2.csv.filepart", SkipReason::kTemporary},
+      {"x.tmp", SkipReason::kTemporary},
+      {"X.TMP", SkipReason::kTemporary},
+      {"calls.csv.crdownload", SkipReason::kTemporary},
+      {"~$calls.csv", SkipReason::kTemporary},
+      {"calls.converted.csv.part", SkipReason::kTemporary},
+      {".halvrenn-0123abcd.tmp", SkipReason::kTemporary},
+  };
+  for (const Case& c : cases) EXPECT_EQ(LeftOutByName(c.name), c.reason) << c.name;
+  EXPECT_EQ(SkippedSummary({{"x.tmp", SkipReason::kTemporary},
+                            {"y.part", SkipReason::kTemporary},
+                            {"a.converted.csv", SkipReason::kOutput}}),
+            "1 earlier output, 2 temporary or partial uploads");
+  EXPECT_EQ(SkipReasonText(SkipReason::kTemporary), "a temporary or partial upload");
 }
 
 TEST_F(FolderFilesTest, AFolderThatCannotBeListedIsSaidSo) {

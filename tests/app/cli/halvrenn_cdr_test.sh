@@ -174,6 +174,13 @@ cp calls.csv d1/calls.csv
 printf 'id,dateTimeConnect\r\n1,1\r\n' > d2/calls.csv
 expect_status 1 "two inputs of one name into one folder" in_zone America/New_York run -fq -o same d1/calls.csv d2/calls.csv
 expect_file same/calls.converted.csv new_york.expected "the first of two inputs of one name"
+# A folder leaves out uploads in progress and temporary files, and says so.
+mkdir uploads
+for name in calls.csv.part c2.csv.filepart x.tmp '~$calls.csv'; do cp calls.csv "uploads/$name"; done
+expect_status 0 "a folder of uploads" run uploads 2> uploads.txt
+tests=$((tests + 1))
+grep -qx 'halvrenn-cdr: uploads: left out 4 temporary or partial uploads' uploads.txt &&
+  [ -z "$(find uploads -name '*converted*')" ] || fail "uploads converted: $(cat uploads.txt)"
 mkdir pair
 cp calls.csv pair/calls
 cp d2/calls.csv pair/calls.csv
