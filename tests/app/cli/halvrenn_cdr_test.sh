@@ -241,6 +241,8 @@ without_proc() {
   cp calls.csv no_proc/calls.csv
   chmod 640 no_proc/calls.csv
   mount -t tmpfs tmpfs /proc || return 77
+  # LeakSanitizer, in the sanitizers' build, reads /proc at the exit.
+  local -x ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
   expect_status 0 "without /proc" in_zone America/New_York run -q no_proc/calls.csv
   expect_status 1 "without /proc, an existing output" run -q no_proc/calls.csv 2> /dev/null
   umount /proc
