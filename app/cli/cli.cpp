@@ -9,11 +9,13 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <span>
 #include <string_view>
 
 #include "cdr/conversion.h"
+#include "cdr/folder_files.h"
 #include "cdr/summary_text.h"
 #include "file_arguments.h"
 #include "terminal.h"
@@ -361,6 +363,29 @@ void SayWarnings(std::string_view name, const cdr::Summary& summary) {
   }
 }
 
+// A file argument that is the output of another of this run (cdr_x.converted.csv beside cdr_x,
+// both matched by cdr_*) is left out with a note: converting it would give
+// cdr_x.converted.converted.csv, its added columns twice, and again at each run. Paths are
+// compared made absolute, as the run writes them.
+std::vector<FileArgument> WithoutOutputsOfOthers(std::vector<FileArgument> files,
+                                                 const std::optional<std::string>& directory) {
+  std::map<std::string, std::string> input_of_output;
+  for (const FileArgument& argument : files) {
+    if (argument.kind != FileArgument::Kind::kFile || argument.path == "-") continue;
+    input_of_output.emplace(cdr::AbsolutePath(cdr::OutputPathFor(argument.path, directory)),
+                            argument.path);
+  }
+  for (FileArgument& argument : files) {
+    if (argument.kind != FileArgument::Kind::kFile || argument.path == "-") continue;
+    const auto input = input_of_output.find(cdr::AbsolutePath(argument.path));
+    if (input == input_of_output.end()) continue;
+    argument = {{},
+                argument.path + ": left out, the output of " + input->second,
+                FileArgument::Kind::kNote};
+  }
+  return files;
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& arguments) {
@@ -396,7 +421,8 @@ int Run(const std::vector<std::string>& arguments) {
   cdr::OutputsOfRun outputs;
   // A folder gives its files, as one dropped on the window does; on Windows the program expands
   // wildcards, which cmd.exe leaves to it.
-  for (const FileArgument& argument : FilesOfArguments(command.files)) {
+  for (const FileArgument& argument :
+       WithoutOutputsOfOthers(FilesOfArguments(command.files), command.output_directory)) {
     if (argument.kind != FileArgument::Kind::kFile) {
       const bool failed = argument.kind == FileArgument::Kind::kFailure;
       if (failed || !command.quiet) {

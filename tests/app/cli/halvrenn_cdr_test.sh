@@ -181,6 +181,14 @@ expect_status 0 "a folder of uploads" run uploads 2> uploads.txt
 tests=$((tests + 1))
 grep -qx 'halvrenn-cdr: uploads: left out 4 temporary or partial uploads' uploads.txt &&
   [ -z "$(find uploads -name '*converted*')" ] || fail "uploads converted: $(cat uploads.txt)"
+# Run again over a wildcard, the outputs of the first run are left out with a note.
+mkdir again
+cp calls.csv again/cdr_x
+expect_status 0 "a wildcard" run -q again/cdr_*
+expect_status 0 "the wildcard again" run -f again/cdr_* 2> again.txt
+tests=$((tests + 1))
+grep -qx 'halvrenn-cdr: again/cdr_x.converted.csv: left out, the output of again/cdr_x' again.txt &&
+  [ -z "$(find again -name '*.converted.converted*')" ] || fail "an output converted again: $(cat again.txt)"
 mkdir pair
 cp calls.csv pair/calls
 cp d2/calls.csv pair/calls.csv
