@@ -13,13 +13,6 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-           return lower(x) == lower(y);
-         });
-}
-
 bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
   return text.size() > suffix.size() &&
          EqualsIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
@@ -120,6 +113,13 @@ std::optional<ColumnKind> RecognisedKind(std::string_view name) {
 }
 
 }  // namespace
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+           return lower(x) == lower(y);
+         });
+}
 
 HeaderRecord ReadHeader(std::string_view data, bool at_end, std::optional<char> delimiter) {
   HeaderRecord header;

@@ -43,6 +43,10 @@ struct HeaderRecord {
 // Incomplete when neither a line break outside quotes nor `at_end` closes it.
 HeaderRecord ReadHeader(std::string_view data, bool at_end, std::optional<char> delimiter);
 
+// Whether two names are the same but for the letter case of ASCII letters, as the call
+// manager's column names are compared ("dateTimeOrigination", "DATETIMEORIGINATION").
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
 // The kinds of column that are decoded, each adding its own fields.
 enum class ColumnKind : unsigned char { kTime, kIpAddress, kCause, kDuration };
 inline constexpr std::size_t kColumnKinds = 4;

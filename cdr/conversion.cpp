@@ -50,14 +50,6 @@ std::size_t LastLineBreakEnd(std::string_view data) {
   return line_break == std::string_view::npos ? 0 : line_break + 1;
 }
 
-bool SameLettersIgnoringCase(std::string_view a, std::string_view b) {
-  const auto lower = [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 // A path as a POSIX shell reads it back: in single quotes unless it is plain.
 std::string ShellWord(std::string_view path) {
   const bool plain = !path.empty() && std::all_of(path.begin(), path.end(), [](char c) {
@@ -249,7 +241,7 @@ class StreamConversion {
   void WarnOfNamesTwice(const HeaderRecord& header) {
     for (const Column& column : layout_.columns) {
       for (std::size_t other = 0; other < header.names.size(); ++other) {
-        if (other == column.index || !SameLettersIgnoringCase(header.names[other], column.name)) {
+        if (other == column.index || !EqualsIgnoringCase(header.names[other], column.name)) {
           continue;
         }
         if (other < column.index) break;  // said at the first of them
