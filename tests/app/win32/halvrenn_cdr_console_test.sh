@@ -75,18 +75,26 @@ grep -q warning err.txt && fail "--zone 'Romance Standard Time' warns: $(cat err
 # within a moment where the system cannot break the read off; two at once too. No output, no
 # temporary file, the status and words of an interrupt.
 cd "$work" || exit 1
-for interrupts in 1 2; do
-  rm -f slow.csv slow.converted.csv
+# Starts the program on slow.csv, a FIFO whose writer (descriptor 3) stays open, with the
+# arguments given, and waits until its temporary file is in <folder>: sets pid to its process.
+start_on_a_fifo() {  # <folder> <what> <arguments...>
+  local folder=$1 what=$2
+  shift 2
+  rm -f slow.csv
   mkfifo slow.csv
-  "$wine" "$program" slow.csv > /dev/null 2> err.txt &
+  "$wine" "$program" "$@" slow.csv > /dev/null 2> err.txt &
   exec 3> slow.csv
   calls >&3
   for _ in $(seq 100); do
-    [ -n "$(find . -maxdepth 1 -name '.halvrenn-*.tmp')" ] && break
+    [ -n "$(find "$folder" -maxdepth 1 -name '.halvrenn-*.tmp')" ] && break
     sleep 0.1
   done
-  pid=$(pgrep -f 'halvrenn-cdr.exe slow.csv' | head -n 1)
-  [ -n "$pid" ] || fail "Ctrl+C: the program is not running"
+  pid=$(pgrep -f "halvrenn-cdr.exe $* *slow.csv" | head -n 1)
+  [ -n "$pid" ] || fail "$what: the program is not running"
+}
+for interrupts in 1 2; do
+  rm -f slow.converted.csv
+  start_on_a_fifo . "Ctrl+C"
   started=$(date +%s%N)
   for _ in $(seq "$interrupts"); do kill -INT "$pid"; done
   wait %%
@@ -105,18 +113,9 @@ done
 # A kill -9 of the program mid-conversion (TerminateProcess, as Task Manager ends it): its file,
 # marked for deletion while it is written, goes with it; with -f the old output stays as it was.
 for force in "" -f; do
-  rm -rf killed slow.csv && mkdir killed
+  rm -rf killed && mkdir killed
   [ -n "$force" ] && printf 'old\n' > killed/slow.converted.csv
-  mkfifo slow.csv
-  "$wine" "$program" -q $force -o killed slow.csv > /dev/null 2> err.txt &
-  exec 3> slow.csv
-  calls >&3
-  for _ in $(seq 100); do
-    [ -n "$(find killed -name '.halvrenn-*.tmp')" ] && break
-    sleep 0.1
-  done
-  pid=$(pgrep -f 'halvrenn-cdr.exe -q' | head -n 1)
-  [ -n "$pid" ] || fail "kill -9 $force: the program is not running"
+  start_on_a_fifo killed "kill -9 $force" -q $force -o killed
   kill -KILL "$pid"
   wait %%
   exec 3>&-
