@@ -8,10 +8,10 @@ packages=(
   qt6-base-dev libx11-dev
   libgtest-dev googletest libbenchmark-dev
   clang clang-tidy clang-format libclang-rt-14-dev
-  g++-mingw-w64-x86-64 wine64 lld llvm
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 lld llvm
   wixl msitools osslsigncode openssl
   locales locales-all tzdata libabsl-dev unicode-cldr-core
-  mawk gawk python3 time
+  mawk gawk python3 time procps util-linux gzip
   xvfb xauth xdotool xclip imagemagick fonts-wine
   desktop-file-utils appstream dpkg-dev file lintian man-db bash-completion
   systemd
