@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "cdr/internal/record_scanner.h"
+#include "cdr/format/record_scanner.h"
 
 namespace {
 

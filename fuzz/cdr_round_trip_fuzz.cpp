@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "cdr/conversion.h"
+#include "cdr/convert/conversion.h"
 #include "cdr_round_trip.h"
 #include "fuzz_check.h"
 

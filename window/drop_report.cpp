@@ -5,8 +5,8 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "cdr/byte_streams.h"
-#include "cdr/summary_text.h"
+#include "cdr/files/byte_streams.h"
+#include "cdr/format/summary_text.h"
 #include "time/locale_and_zone.h"
 #include "window/file_drop_texts.h"
 

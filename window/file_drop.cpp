@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "cdr/byte_streams.h"
+#include "cdr/files/byte_streams.h"
 
 namespace halvrenn {
 namespace {

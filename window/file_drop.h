@@ -20,8 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "cdr/conversion.h"
-#include "cdr/folder_files.h"
+#include "cdr/convert/conversion.h"
+#include "cdr/folders/folder_files.h"
 
 namespace halvrenn {
 

@@ -1,6 +1,6 @@
 #include "window/file_drop_texts.h"
 
-#include "cdr/summary_text.h"
+#include "cdr/format/summary_text.h"
 #include "time/locale_and_zone.h"
 
 namespace halvrenn {

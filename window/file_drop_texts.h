@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cdr/folder_files.h"
+#include "cdr/folders/folder_files.h"
 
 namespace halvrenn {
 

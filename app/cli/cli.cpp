@@ -14,9 +14,9 @@
 #include <span>
 #include <string_view>
 
-#include "cdr/conversion.h"
-#include "cdr/folder_files.h"
-#include "cdr/summary_text.h"
+#include "cdr/convert/conversion.h"
+#include "cdr/folders/folder_files.h"
+#include "cdr/format/summary_text.h"
 #include "file_arguments.h"
 #include "terminal.h"
 #include "watch.h"

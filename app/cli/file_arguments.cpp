@@ -1,7 +1,7 @@
 #include "file_arguments.h"
 
-#include "cdr/byte_streams.h"
-#include "cdr/folder_files.h"
+#include "cdr/files/byte_streams.h"
+#include "cdr/folders/folder_files.h"
 
 namespace halvrenn::cli {
 namespace {

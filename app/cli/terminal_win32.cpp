@@ -9,7 +9,7 @@
 
 #include <mutex>
 
-#include "cdr/byte_streams.h"
+#include "cdr/files/byte_streams.h"
 #include "terminal.h"
 #include "time/utf16_text.h"
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <utility>
 
-#include "cdr/byte_streams.h"
-#include "cdr/summary_text.h"
-#include "cdr/watch_loop.h"
+#include "cdr/files/byte_streams.h"
+#include "cdr/format/summary_text.h"
+#include "cdr/watch/watch_loop.h"
 #include "terminal.h"
 #include "time/zone_rules.h"
 

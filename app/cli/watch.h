@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "cdr/conversion.h"
-#include "cdr/folder_watch.h"
+#include "cdr/convert/conversion.h"
+#include "cdr/watch/folder_watch.h"
 
 namespace halvrenn::cli {
 

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <memory>
 
-#include "cdr/byte_streams.h"
-#include "cdr/long_paths_win32.h"
+#include "cdr/files/byte_streams.h"
+#include "cdr/files/long_paths_win32.h"
 #include "time/utf16_text.h"
 #include "watch.h"
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "cdr/conversion.h"
+#include "cdr/convert/conversion.h"
 
 namespace halvrenn::cdr {
 

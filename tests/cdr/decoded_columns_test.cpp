@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "cdr/summary_text.h"
+#include "cdr/format/summary_text.h"
 #include "convert_in_memory.h"
 
 namespace halvrenn::cdr {

@@ -2,7 +2,7 @@
 // folder: the order, the sub-folders and their depth, and what is left out with the reason. On
 // Windows (under Wine) the hidden and system attributes too, natively a link and a FIFO.
 
-#include "cdr/folder_files.h"
+#include "cdr/folders/folder_files.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // policy: a path stays as it is while every function takes it, and becomes absolute, with
 // backslashes and no "." steps, once it is longer.
 
-#include "cdr/long_paths_win32.h"
+#include "cdr/files/long_paths_win32.h"
 
 #include <windows.h>
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "cdr/conversion.h"
+#include "cdr/convert/conversion.h"
 #include "convert_in_memory.h"
 
 namespace halvrenn::cdr {

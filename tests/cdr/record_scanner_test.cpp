@@ -2,7 +2,7 @@
 // the fuzz target's slow reader, each fed whole and in pieces of 1, 2 and 7 bytes: they must split
 // the same records at the same places.
 
-#include "cdr/internal/record_scanner.h"
+#include "cdr/format/record_scanner.h"
 
 #include <gtest/gtest.h>
 

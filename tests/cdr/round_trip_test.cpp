@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cdr/conversion.h"
+#include "cdr/convert/conversion.h"
 #include "cdr_round_trip.h"
 #include "convert_in_memory.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "cdr/conversion.h"
+#include "cdr/convert/conversion.h"
 
 namespace halvrenn::cdr {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cdr/conversion.h"
+#include "cdr/convert/conversion.h"
 #include "fake_fields.h"
 #include "time/locale_and_zone.h"
 #include "time/serial_date.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cdr/byte_streams.h"
+#include "cdr/files/byte_streams.h"
 
 namespace halvrenn {
 namespace {

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "cdr/conversion.h"
+#include "cdr/convert/conversion.h"
 #include "reference.h"
 
 namespace halvrenn::testing {

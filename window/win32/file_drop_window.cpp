@@ -7,7 +7,7 @@
 #include <array>
 #include <memory>
 
-#include "cdr/byte_streams.h"
+#include "cdr/files/byte_streams.h"
 #include "time/utf16_text.h"
 #include "window/file_drop_texts.h"
 

@@ -1,0 +1,85 @@
+// Threads on POSIX systems: pthreads' own lock and condition, and a signal mask.
+
+#include <pthread.h>
+#include <sched.h>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <new>
+#include <string>
+#include <utility>
+
+#include "cdr/convert/worker_threads.h"
+
+namespace halvrenn::cdr {
+namespace {
+
+struct LockAndCondition {
+  pthread_mutex_t mutex = PTHREAD_MUTEX_INITIALIZER;
+  pthread_cond_t condition = PTHREAD_COND_INITIALIZER;
+};
+
+LockAndCondition& Sync(unsigned char* storage) {
+  return *std::launder(reinterpret_cast<LockAndCondition*>(storage));
+}
+
+}  // namespace
+
+Monitor::Monitor() {
+  static_assert(sizeof(LockAndCondition) <= sizeof(storage_));
+  new (storage_.data()) LockAndCondition;
+}
+Monitor::~Monitor() {
+  pthread_cond_destroy(&Sync(storage_.data()).condition);
+  pthread_mutex_destroy(&Sync(storage_.data()).mutex);
+}
+void Monitor::Lock() { pthread_mutex_lock(&Sync(storage_.data()).mutex); }
+void Monitor::Unlock() { pthread_mutex_unlock(&Sync(storage_.data()).mutex); }
+void Monitor::Wait() {
+  pthread_cond_wait(&Sync(storage_.data()).condition, &Sync(storage_.data()).mutex);
+}
+void Monitor::NotifyAll() { pthread_cond_broadcast(&Sync(storage_.data()).condition); }
+
+unsigned FreeProcessors() {
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  double processors = sched_getaffinity(0, sizeof allowed, &allowed) == 0
+                          ? static_cast<double>(CPU_COUNT(&allowed))
+                          : static_cast<double>(std::max(1U, std::thread::hardware_concurrency()));
+  // A container's quota (cgroup v2): "max 100000", or "150000 100000" for one and a half.
+  std::ifstream quota_file("/sys/fs/cgroup/cpu.max");
+  std::string quota;
+  double period = 0;
+  if (quota_file >> quota >> period && quota != "max" && period > 0) {
+    processors = std::min(processors, std::stod(quota) / period);
+  }
+  // The threads running now, this one among them ("0.52 0.58 0.59 3/412 7000": 3): the load
+  // averages lag by a minute, and after a busy minute would keep a conversion on one thread.
+  std::ifstream load_file("/proc/loadavg");
+  std::string averages;
+  std::string running;
+  if (load_file >> averages >> averages >> averages >> running) {
+    processors -= std::stod(running.substr(0, running.find('/'))) - 1;
+  }
+  return processors >= 1.5 ? static_cast<unsigned>(std::lround(processors)) : 1;
+}
+
+std::thread StartComputingThread(void (*work)(void*), void* argument) {
+  sigset_t all;
+  sigset_t saved;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &saved);  // the new thread inherits the mask
+  try {
+    std::thread thread(work, argument);
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    return thread;
+  } catch (...) {
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    throw;
+  }
+}
+
+}  // namespace halvrenn::cdr

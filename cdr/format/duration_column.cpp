@@ -1,0 +1,40 @@
+// Durations of calls, whole seconds from 0 to 4294967295, as H:MM:SS with as many hour digits
+// as needed (1193046:28:15 at the most). 0 is a call that never connected: 0:00:00.
+
+#include <array>
+#include <string>
+
+#include "cdr/format/added_columns.h"
+
+namespace halvrenn::cdr {
+namespace {
+
+constexpr std::uint64_t kLongest = 4294967295;
+
+class DurationColumn final : public AddedColumn {
+ public:
+  std::size_t Count() const override { return 1; }
+  std::string_view Suffix(std::size_t /*field*/) const override { return "hms"; }
+  std::size_t LongestText(std::size_t /*field*/) const override { return 13; }  // 1193046:28:15
+
+  Verdict Judge(const IntegerValue& value) const override {
+    if (value.kind == IntegerValue::Kind::kNone) return Verdict::kEmpty;
+    const bool seconds = value.Integer() && (!value.negative || value.number == 0);
+    return seconds && value.number <= kLongest ? Verdict::kConverted : Verdict::kRejected;
+  }
+
+  void AppendText(std::string& out, std::size_t /*field*/, const IntegerValue& value) override {
+    const std::uint64_t seconds = value.number;
+    out += std::to_string(seconds / 3600);
+    const std::array<char, 6> minutes_seconds = {
+        ':', static_cast<char>('0' + seconds / 600 % 6), static_cast<char>('0' + seconds / 60 % 10),
+        ':', static_cast<char>('0' + seconds % 60 / 10), static_cast<char>('0' + seconds % 10)};
+    out.append(minutes_seconds.data(), minutes_seconds.size());
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<AddedColumn> MakeDurationColumn() { return std::make_unique<DurationColumn>(); }
+
+}  // namespace halvrenn::cdr

@@ -1,0 +1,51 @@
+// IPv4 addresses as call managers store them: the four bytes of the address read as one 32-bit
+// integer with the first octet in the lowest byte, written signed (-2147483648 to 2147483647)
+// or unsigned (up to 4294967295). 0 and an empty field mean no address.
+
+#include <array>
+#include <string>
+
+#include "cdr/format/added_columns.h"
+
+namespace halvrenn::cdr {
+namespace {
+
+constexpr std::uint64_t kLargestUnsigned = 4294967295;
+constexpr std::uint64_t kLargestNegative = 2147483648;  // the magnitude of -2^31
+
+class IpAddressColumn final : public AddedColumn {
+ public:
+  std::size_t Count() const override { return 1; }
+  std::string_view Suffix(std::size_t /*field*/) const override { return "ip"; }
+  std::size_t LongestText(std::size_t /*field*/) const override { return 15; }  // 255.255.255.255
+
+  Verdict Judge(const IntegerValue& value) const override {
+    if (value.Empty() || (value.Integer() && value.number == 0)) return Verdict::kEmpty;
+    if (!value.Integer()) return Verdict::kRejected;
+    return value.number <= (value.negative ? kLargestNegative : kLargestUnsigned)
+               ? Verdict::kConverted
+               : Verdict::kRejected;
+  }
+
+  void AppendText(std::string& out, std::size_t /*field*/, const IntegerValue& value) override {
+    // A negative value is its two's complement in 32 bits: 2^32 less its magnitude.
+    const std::uint64_t bits =
+        value.negative ? (kLargestUnsigned + 1 - value.number) : value.number;
+    std::array<char, 15> text{};  // 255.255.255.255
+    std::size_t length = 0;
+    for (int octet = 0; octet < 4; ++octet) {
+      if (octet > 0) text[length++] = '.';
+      const auto byte = static_cast<unsigned>(bits >> (8 * octet) & 0xFF);
+      if (byte >= 100) text[length++] = static_cast<char>('0' + byte / 100);
+      if (byte >= 10) text[length++] = static_cast<char>('0' + byte / 10 % 10);
+      text[length++] = static_cast<char>('0' + byte % 10);
+    }
+    out.append(text.data(), length);
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<AddedColumn> MakeIpAddressColumn() { return std::make_unique<IpAddressColumn>(); }
+
+}  // namespace halvrenn::cdr

@@ -1,0 +1,213 @@
+#include "cdr/format/record_converter.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "cdr/format/time_stamp_column.h"
+
+namespace halvrenn::cdr {
+namespace {
+
+bool NeedsQuotes(std::string_view text, char delimiter) {
+  return std::any_of(text.begin(), text.end(), [delimiter](char c) {
+    return c == delimiter || c == '"' || c == '\r' || c == '\n';
+  });
+}
+
+void AppendQuoted(std::string& out, std::string_view text) {
+  out += '"';
+  for (const char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+}  // namespace
+
+bool IsTypeWord(std::string_view word) {
+  if (word.empty() || word[0] < 'A' || word[0] > 'Z') return false;
+  std::size_t i = 1;
+  while (i < word.size() &&
+         ((word[i] >= 'A' && word[i] <= 'Z') || (word[i] >= '0' && word[i] <= '9') ||
+          word[i] == '_' || word[i] == ' ')) {
+    ++i;
+  }
+  if (i == word.size()) return true;
+  if (word[i] != '(' || !word.ends_with(')')) return false;
+  const std::string_view size = word.substr(i + 1, word.size() - i - 2);
+  if (size.empty() || size.front() == ',' || size.back() == ',') return false;
+  return std::count(size.begin(), size.end(), ',') <= 1 &&
+         std::all_of(size.begin(), size.end(),
+                     [](char c) { return (c >= '0' && c <= '9') || c == ','; });
+}
+
+RecordConverter::RecordConverter(const Layout& layout, TimeTexts& texts, bool from_header)
+    : layout_(layout), record_index_(from_header ? 0 : 2), scanner_(layout.delimiter, *this) {
+  slot_of_field_.assign(layout.field_count, -1);
+  for (std::size_t slot = 0; slot < layout.columns.size(); ++slot) {
+    const Column& column = layout.columns[slot];
+    if (column.index >= slot_of_field_.size()) slot_of_field_.resize(column.index + 1, -1);
+    slot_of_field_[column.index] = static_cast<int>(slot);
+    switch (column.kind) {
+      case ColumnKind::kTime:
+        added_.push_back(
+            std::make_unique<TimeStampColumn>(column.unit, layout.added, layout.format, texts));
+        break;
+      case ColumnKind::kIpAddress:
+        added_.push_back(MakeIpAddressColumn());
+        break;
+      case ColumnKind::kCause:
+        added_.push_back(MakeCauseColumn());
+        break;
+      case ColumnKind::kDuration:
+        added_.push_back(MakeDurationColumn());
+        break;
+    }
+  }
+  next_slot_field_.assign(slot_of_field_.size(), SIZE_MAX);
+  for (std::size_t field = slot_of_field_.size(); field-- > 0;) {
+    const bool decoded = slot_of_field_[field] >= 0;
+    const std::size_t after =
+        field + 1 < next_slot_field_.size() ? next_slot_field_[field + 1] : SIZE_MAX;
+    next_slot_field_[field] = decoded ? field : after;
+  }
+  values_.resize(layout.columns.size());
+  // Texts of dates, offsets, addresses and durations are made of these characters alone; a
+  // locale's dates and the causes' names may hold anything.
+  const bool plain_may_need_quotes = layout.format == TextFormat::kLocale ||
+                                     std::strchr("0123456789+-:. \"", layout.delimiter) != nullptr;
+  for (const auto& added : added_)
+    check_quotes_.push_back(plain_may_need_quotes || added->FreeText());
+
+  for (std::size_t slot = 0; slot < added_.size(); ++slot) {
+    const Column& column = layout.columns[slot];
+    const AddedColumn& added = *added_[slot];
+    for (std::size_t field = 0; field < added.Count(); ++field) {
+      const std::string name = column.name + '_' + std::string(added.Suffix(field));
+      header_fields_ += layout.delimiter;
+      if (column.quoted || NeedsQuotes(name, layout.delimiter)) {
+        AppendQuoted(header_fields_, name);
+      } else {
+        header_fields_ += name;
+      }
+      type_fields_ += layout.delimiter;
+      type_fields_ += "VARCHAR(" + std::to_string(added.LongestText(field)) + ')';
+      empty_fields_ += layout.delimiter;
+    }
+  }
+  checking_types_ = record_index_ == 1;
+  all_types_ = true;
+}
+
+std::size_t RecordConverter::NextWanted(std::size_t field) {
+  const int slot = field < slot_of_field_.size() ? slot_of_field_[field] : -1;
+  value_ = slot >= 0 ? &values_[static_cast<std::size_t>(slot)] : nullptr;
+  if (checking_types_) {
+    // Every field of a possible type row is read; it may be a data record all the same.
+    type_word_.clear();
+    return field;
+  }
+  return field < next_slot_field_.size() ? next_slot_field_[field] : SIZE_MAX;
+}
+
+void RecordConverter::Content(const char* from, const char* to) {
+  if (value_ != nullptr) {
+    // Read into a local, so that the number stays in a register.
+    IntegerValue value = *value_;
+    for (const char* c = from; c < to; ++c) value.Add(*c);
+    *value_ = value;
+  }
+  if (checking_types_) {
+    const std::size_t room = type_word_.size() <= 64 ? 65 - type_word_.size() : 0;
+    type_word_.append(from, std::min(room, static_cast<std::size_t>(to - from)));
+  }
+}
+
+void RecordConverter::EndField(bool /*quoted*/) {
+  if (checking_types_ && !IsTypeWord(type_word_)) all_types_ = false;
+}
+
+void RecordConverter::QuoteFrom(std::string& out, std::size_t from) const {
+  const std::string_view text(out.data() + from, out.size() - from);
+  if (!NeedsQuotes(text, layout_.delimiter)) return;
+  const std::string plain(text);
+  out.resize(from);
+  AppendQuoted(out, plain);
+}
+
+void RecordConverter::AppendValues(std::string& out) {
+  for (std::size_t slot = 0; slot < values_.size(); ++slot) {
+    const IntegerValue& value = values_[slot];
+    AddedColumn& added = *added_[slot];
+    switch (added.Judge(value)) {
+      case Verdict::kEmpty:
+        ++tally_.empty;
+        out.append(added.Count(), layout_.delimiter);
+        continue;
+      case Verdict::kRejected:
+        tally_.rejected.Add(record_line_);
+        out.append(added.Count(), layout_.delimiter);
+        continue;
+      case Verdict::kUnknown:
+        ++tally_.unknown_causes;
+        out.append(added.Count(), layout_.delimiter);
+        continue;
+      case Verdict::kConverted:
+        break;
+    }
+    ++tally_.converted;
+    ++tally_.converted_of[static_cast<std::size_t>(layout_.columns[slot].kind)];
+    for (std::size_t field = 0; field < added.Count(); ++field) {
+      out += layout_.delimiter;
+      const std::size_t from = out.size();
+      added.AppendText(out, field, value);
+      if (check_quotes_[slot]) QuoteFrom(out, from);
+    }
+  }
+}
+
+bool RecordConverter::EndRecord(const RecordEnd& end) {
+  record_line_ = end.line;
+  const bool blank = end.blank && record_index_ > 0;
+  if (!blank) {
+    if (record_index_ == 0) {
+      *out_ += header_fields_;
+    } else if (checking_types_ && all_types_ && end.fields == layout_.field_count) {
+      *out_ += type_fields_;
+    } else {
+      ++tally_.records;
+      if (end.fields < layout_.field_count) {
+        tally_.malformed.Add(end.line);
+        *out_ += empty_fields_;
+      } else {
+        AppendValues(*out_);
+      }
+    }
+    ++record_index_;
+  }
+  for (IntegerValue& value : values_) value = IntegerValue{};
+  checking_types_ = record_index_ == 1;
+  all_types_ = true;
+  return true;
+}
+
+void RecordConverter::EndInQuotes(std::uint64_t line) {
+  // An unterminated quote: its field runs to the end, and anything added would land inside it,
+  // so the record stays exactly as it is.
+  ++tally_.records;
+  tally_.malformed.Add(line);
+  ++record_index_;
+}
+
+void RecordConverter::Feed(std::string_view data, std::string& out) {
+  out_ = &out;
+  scanner_.Feed(data);
+}
+
+void RecordConverter::Finish(std::string& out) {
+  out_ = &out;
+  scanner_.Finish();
+}
+
+}  // namespace halvrenn::cdr
