@@ -224,4 +224,4 @@ if [ -x "$build/bench/bench_scanner" ]; then
     mawk '{ for (i = 1; i <= NF; i++) if ($i ~ /^bytes_per_second=/) { sub(/^bytes_per_second=/, "", $i); rate = $i }
             name = $0; sub(/_median.*/, "", name); printf "record scanner alone, %s: %s/s\n", name, rate }'
 fi
-[ -n "${WORK:-}" ] || rm -rf "$work"
+if [ -z "${WORK:-}" ]; then rm -rf "$work"; fi
