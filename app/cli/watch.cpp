@@ -19,6 +19,11 @@ namespace {
 // stop took.
 std::atomic<std::chrono::steady_clock::rep> stop_requested{0};
 
+// The flag that a termination request sets, and the watch it wakes.
+std::atomic<bool>* stop_flag = nullptr;
+std::atomic<cdr::FolderWatch*> woken{nullptr};
+static_assert(std::atomic<cdr::FolderWatch*>::is_always_lock_free);
+
 constexpr int kStopped = 0;
 constexpr int kNotStarted = 1;
 constexpr int kWrongUsage = 2;
@@ -230,6 +235,22 @@ void NoteStopRequest() noexcept {
   std::chrono::steady_clock::rep none = 0;
   stop_requested.compare_exchange_strong(
       none, std::chrono::steady_clock::now().time_since_epoch().count());
+}
+
+void SetStopFlag(std::atomic<bool>& stop) { stop_flag = &stop; }
+
+bool RequestStop() noexcept {
+  if (stop_flag->exchange(true)) return true;
+  WakeWatch();
+  return false;
+}
+
+// A request that comes before the watch is there has nothing to wake: the loop sees the flag.
+void WakeOnStop(cdr::FolderWatch* watch) { woken.store(watch); }
+
+void WakeWatch() noexcept {
+  NoteStopRequest();
+  if (cdr::FolderWatch* watch = woken.load()) watch->Wake();
 }
 
 std::optional<std::chrono::milliseconds> ParsePollSeconds(std::string_view text) {

@@ -49,6 +49,11 @@ void WakeOnStop(cdr::FolderWatch* watch);
 // handler and a control handler.
 void WakeWatch() noexcept;
 void NoteStopRequest() noexcept;
+// For the platform's StopOnRequest: the flag that its handlers set through RequestStop.
+void SetStopFlag(std::atomic<bool>& stop);
+// Sets that flag and wakes the watch; true, waking nothing, when it was set already (a second
+// request, which ends the program). Safe in a signal handler and a control handler.
+bool RequestStop() noexcept;
 // Whether the zone's rules may have changed since the last call: on POSIX systems the zone's file
 // (a tzdata upgrade, another machine zone), the named zone's in the tz database or
 // /etc/localtime; on Windows the machine's zone as the system reports it. Nothing where nothing

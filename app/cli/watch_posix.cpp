@@ -18,37 +18,24 @@
 namespace halvrenn::cli {
 namespace {
 
-std::atomic<bool>* stop_flag = nullptr;
-std::atomic<cdr::FolderWatch*> woken{nullptr};
-
 extern "C" void OnStopRequest(int) {
-  if (stop_flag->exchange(true)) {
+  if (RequestStop()) {
     cdr::RemoveTemporaryFilesNow();
     _exit(130);
   }
-  WakeWatch();
 }
 
 }  // namespace
 
 void StopOnRequest(std::atomic<bool>& stop) {
-  static_assert(std::atomic<cdr::FolderWatch*>::is_always_lock_free);
   CancelOnInterrupt(stop);  // the handlers of the other signals
-  stop_flag = &stop;
+  SetStopFlag(stop);
   for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
     struct sigaction action {};
     action.sa_handler = OnStopRequest;
     sigemptyset(&action.sa_mask);
     sigaction(signal_number, &action, nullptr);
   }
-}
-
-// A request that comes before the watch is there has nothing to wake: the loop sees the flag.
-void WakeOnStop(cdr::FolderWatch* watch) { woken.store(watch); }
-
-void WakeWatch() noexcept {
-  NoteStopRequest();
-  if (cdr::FolderWatch* watch = woken.load()) watch->Wake();
 }
 
 std::function<bool()> ZoneChanges(const std::string& zone) {

@@ -18,16 +18,12 @@
 namespace halvrenn::cli {
 namespace {
 
-std::atomic<bool>* stop_flag = nullptr;
-std::atomic<cdr::FolderWatch*> woken{nullptr};
-
 BOOL WINAPI OnControl(DWORD event) {
   if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
-    if (stop_flag->exchange(true)) {
+    if (RequestStop()) {
       cdr::RemoveTemporaryFilesNow();
       ExitProcess(130);
     }
-    WakeWatch();
     return TRUE;
   }
   cdr::RemoveTemporaryFilesNow();
@@ -37,16 +33,8 @@ BOOL WINAPI OnControl(DWORD event) {
 }  // namespace
 
 void StopOnRequest(std::atomic<bool>& stop) {
-  stop_flag = &stop;
+  SetStopFlag(stop);
   SetConsoleCtrlHandler(OnControl, TRUE);
-}
-
-// A request that comes before the watch is there has nothing to wake: the loop sees the flag.
-void WakeOnStop(cdr::FolderWatch* watch) { woken.store(watch); }
-
-void WakeWatch() noexcept {
-  NoteStopRequest();
-  if (cdr::FolderWatch* watch = woken.load()) watch->Wake();
 }
 
 // Another zone chosen for the machine, or its rules updated, shows in what the system reports.

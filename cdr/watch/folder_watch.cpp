@@ -15,10 +15,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class ScanningWatch final : public FolderWatch {
+class ScanningWatch final : public WakeableFolderWatch {
  public:
   ScanningWatch(std::string_view folder, std::chrono::milliseconds period)
-      : folder_(folder), period_(period) {
+      : WakeableFolderWatch(folder), period_(period) {
     Scan(last_);
     next_ = Clock::now() + period_;
   }
@@ -47,7 +47,6 @@ class ScanningWatch final : public FolderWatch {
     return changes;
   }
 
-  void Wake() noexcept override { wake_.Raise(); }
   bool ReportsClose() const override { return false; }
   std::chrono::milliseconds Settle() const override { return period_; }
 
@@ -67,11 +66,9 @@ class ScanningWatch final : public FolderWatch {
     return true;
   }
 
-  std::string folder_;
   std::chrono::milliseconds period_;
   std::map<std::string, FileState> last_;
   Clock::time_point next_;
-  WakeSignal wake_;
 };
 
 }  // namespace

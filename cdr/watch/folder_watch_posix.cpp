@@ -30,13 +30,9 @@ std::int64_t Nanoseconds(const timespec& time) {
   return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
 }
 
-int PollMilliseconds(std::chrono::milliseconds timeout) {
-  return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(timeout.count(), 0, INT_MAX));
-}
-
-class InotifyWatch final : public FolderWatch {
+class InotifyWatch final : public WakeableFolderWatch {
  public:
-  explicit InotifyWatch(std::string_view folder) : folder_(folder) {}
+  explicit InotifyWatch(std::string_view folder) : WakeableFolderWatch(folder) {}
   InotifyWatch(const InotifyWatch&) = delete;
   InotifyWatch& operator=(const InotifyWatch&) = delete;
   ~InotifyWatch() override {
@@ -58,20 +54,19 @@ class InotifyWatch final : public FolderWatch {
     // everything in it looked at afresh.
     if (watch_ < 0) {
       if (AddWatch()) return {{FolderChange::Kind::kRescan, {}}};
-      timeout = std::min(timeout, std::chrono::milliseconds(1000));
+      timeout = std::min(timeout, kWatchAgainEvery);
     }
     ReadEvents(changes);
     if (!changes.empty()) return changes;
     std::array<pollfd, 2> waits{
         {{descriptor_, POLLIN, 0}, {static_cast<int>(wake_.Handle()), POLLIN, 0}}};
-    if (poll(waits.data(), waits.size(), PollMilliseconds(timeout)) > 0) {
+    if (poll(waits.data(), waits.size(), WaitMilliseconds(timeout, INT_MAX)) > 0) {
       if (waits[1].revents != 0) wake_.Lower();
       ReadEvents(changes);
     }
     return changes;
   }
 
-  void Wake() noexcept override { wake_.Raise(); }
   bool ReportsClose() const override { return true; }
   // For files found already there whose writers the kernel will not tell (leases are for the
   // owner, or a process with CAP_LEASE).
@@ -121,10 +116,8 @@ class InotifyWatch final : public FolderWatch {
     }
   }
 
-  std::string folder_;
   int descriptor_ = -1;
   int watch_ = -1;
-  WakeSignal wake_;
 };
 
 class LockedFolder final : public FolderClaim {
@@ -164,7 +157,7 @@ void WakeSignal::Raise() noexcept {
 bool WakeSignal::WaitFor(std::chrono::milliseconds timeout) {
   pollfd wait{static_cast<int>(read_), POLLIN, 0};
   // A signal breaks the wait off (EINTR); its handler raised this if it meant to wake it.
-  poll(&wait, 1, PollMilliseconds(timeout));
+  poll(&wait, 1, WaitMilliseconds(timeout, INT_MAX));
   std::array<char, 64> bytes{};
   const bool raised = read(static_cast<int>(read_), bytes.data(), bytes.size()) > 0;
   Lower();

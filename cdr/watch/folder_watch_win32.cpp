@@ -33,10 +33,8 @@ std::string ErrorText(DWORD error) {
   return message.empty() ? "error " + std::to_string(error) : Utf8FromUtf16(message);
 }
 
-DWORD WaitMilliseconds(std::chrono::milliseconds timeout) {
-  return static_cast<DWORD>(
-      std::clamp<std::chrono::milliseconds::rep>(timeout.count(), 0, INFINITE - 1));
-}
+// The longest wait short of INFINITE.
+constexpr DWORD kLongestWait = INFINITE - 1;
 
 std::int64_t Ticks(LARGE_INTEGER time) { return time.QuadPart; }
 
@@ -47,9 +45,9 @@ HANDLE OpenForAttributes(std::string_view path) {
                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
-class DirectoryChangesWatch final : public FolderWatch {
+class DirectoryChangesWatch final : public WakeableFolderWatch {
  public:
-  explicit DirectoryChangesWatch(std::string_view folder) : folder_(folder) {}
+  explicit DirectoryChangesWatch(std::string_view folder) : WakeableFolderWatch(folder) {}
   DirectoryChangesWatch(const DirectoryChangesWatch&) = delete;
   DirectoryChangesWatch& operator=(const DirectoryChangesWatch&) = delete;
   ~DirectoryChangesWatch() override {
@@ -71,12 +69,12 @@ class DirectoryChangesWatch final : public FolderWatch {
     // and everything in it looked at afresh.
     if (directory_ == INVALID_HANDLE_VALUE) {
       if (Listen()) return {{FolderChange::Kind::kRescan, {}}};
-      wake_.WaitFor(std::min(timeout, std::chrono::milliseconds(1000)));
+      wake_.WaitFor(std::min(timeout, kWatchAgainEvery));
       return {};
     }
     const std::array<HANDLE, 2> handles{event_, reinterpret_cast<HANDLE>(wake_.Handle())};
     const DWORD woken = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(),
-                                               FALSE, WaitMilliseconds(timeout));
+                                               FALSE, WaitMilliseconds(timeout, kLongestWait));
     if (woken != WAIT_OBJECT_0) return {};
     std::vector<FolderChange> changes;
     DWORD bytes = 0;
@@ -92,7 +90,6 @@ class DirectoryChangesWatch final : public FolderWatch {
     return changes;
   }
 
-  void Wake() noexcept override { wake_.Raise(); }
   bool ReportsClose() const override { return false; }
   std::chrono::milliseconds Settle() const override { return std::chrono::milliseconds(200); }
 
@@ -144,12 +141,10 @@ class DirectoryChangesWatch final : public FolderWatch {
     directory_ = INVALID_HANDLE_VALUE;
   }
 
-  std::string folder_;
   HANDLE directory_ = INVALID_HANDLE_VALUE;
   HANDLE event_ = nullptr;
   OVERLAPPED overlapped_{};
   alignas(DWORD) std::array<char, 64 * 1024> buffer_{};
-  WakeSignal wake_;
 };
 
 class NamedClaim final : public FolderClaim {
@@ -192,8 +187,8 @@ WakeSignal::~WakeSignal() {
 void WakeSignal::Raise() noexcept { SetEvent(reinterpret_cast<HANDLE>(write_)); }
 
 bool WakeSignal::WaitFor(std::chrono::milliseconds timeout) {
-  return WaitForSingleObject(reinterpret_cast<HANDLE>(read_), WaitMilliseconds(timeout)) ==
-         WAIT_OBJECT_0;
+  return WaitForSingleObject(reinterpret_cast<HANDLE>(read_),
+                             WaitMilliseconds(timeout, kLongestWait)) == WAIT_OBJECT_0;
 }
 
 // The event resets itself when a wait sees it.

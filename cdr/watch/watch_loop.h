@@ -5,7 +5,8 @@
 // ConvertFile. What is done is what has an output no older than its input: the conversion's
 // temporary file and rename are the only record, so a watcher killed at any instant and started
 // again converts exactly what has no complete output. It never prints: what happens to each file
-// goes to a callback, worded by the caller.
+// goes to a callback, worded by the caller. What it decides is WatchState's (watch_state.h); the
+// loop looks, converts and moves as that asks.
 //
 // A file is taken once its writer is done (FolderWatch: closed after writing or moved in, with no
 // writer left; found by a look at the whole folder and without a writer at two looks; or
