@@ -76,7 +76,7 @@ TEST(CdrDecoded, EachKindAtItsEdges) {
     EXPECT_EQ(tally.converted, c.expect == Expect::kText ? 1U : 0U) << where;
     EXPECT_EQ(tally.empty, c.expect == Expect::kEmpty ? 1U : 0U) << where;
     EXPECT_EQ(tally.rejected.count, c.expect == Expect::kRejected ? 1U : 0U) << where;
-    EXPECT_EQ(tally.unknown_causes, c.expect == Expect::kUnknown ? 1U : 0U) << where;
+    EXPECT_EQ(tally.UnknownOf(ColumnKind::kCause), c.expect == Expect::kUnknown ? 1U : 0U) << where;
   }
 }
 
