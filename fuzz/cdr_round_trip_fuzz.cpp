@@ -22,7 +22,7 @@
 
 namespace {
 
-using halvrenn::cdr::Added;
+using halvrenn::cdr::TimeText;
 
 // Nothing for bytes that are not CSV text (compressed, UTF-16, NUL bytes in the header), which
 // fail before anything is written.
@@ -54,13 +54,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.jobs = 1;
   options.format =
       (data[0] & 0x80) != 0 ? halvrenn::cdr::TextFormat::kLocale : halvrenn::cdr::TextFormat::kIso;
-  options.added.clear();
-  constexpr Added kKinds[] = {Added::kGmt, Added::kLocal, Added::kOffset, Added::kStandard,
-                              Added::kDaylight};
+  options.time_texts.clear();
+  constexpr TimeText kKinds[] = {TimeText::kGmt, TimeText::kLocal, TimeText::kOffset,
+                                 TimeText::kStandard, TimeText::kDaylight};
   for (unsigned bit = 0; bit < 5; ++bit) {
-    if ((data[0] >> (bit + 2) & 1) != 0) options.added.push_back(kKinds[bit]);
+    if ((data[0] >> (bit + 2) & 1) != 0) options.time_texts.push_back(kKinds[bit]);
   }
-  if (options.added.empty()) options.added = {Added::kGmt, Added::kLocal};
+  if (options.time_texts.empty()) options.time_texts = {TimeText::kGmt, TimeText::kLocal};
   const std::size_t piece = 1 + data[1] % 64;
   constexpr unsigned kDecoded[] = {15, 1, 14, 15};
   options.decode.bits = kDecoded[data[1] >> 6];
@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Only the header's names tell, except where a header holds no line break and the file is
   // copied unchanged (more than 4 MiB, which the fuzzer does not reach).
   if (converted_fields - original_fields != halvrenn::fuzz::AddedFieldsOf(file, *options.delimiter,
-                                                                          options.added.size(),
+                                                                          options.time_texts.size(),
                                                                           options.decode.bits) &&
       converted_fields != original_fields) {
     halvrenn::fuzz::Fail(

@@ -22,7 +22,8 @@ void Put(std::string& text, std::initializer_list<std::string_view> pieces) {
 
 // A file without a time-stamp column is copied, not converted.
 bool Copied(const DroppedFile& file) {
-  return file.state == State::kConverted && file.result.summary.time_columns == 0;
+  return file.state == State::kConverted &&
+         file.result.summary.ColumnsOf(cdr::ColumnKind::kTime) == 0;
 }
 
 // The list's order, what needs the user first: failed, cancelled, skipped, copied, converted.
@@ -58,7 +59,7 @@ void PutParagraph(std::string& text, const DroppedFile& file) {
   Put(text, {cdr::PrintableName(cdr::FileNameOf(file.input)), ": "});
   switch (file.state) {
     case State::kConverted:
-      if (summary.time_columns > 0) {
+      if (summary.ColumnsOf(cdr::ColumnKind::kTime) > 0) {
         text += cdr::SummaryText(summary, platform::GroupedCount);
         for (const std::string& warning : summary.warnings) Put(text, {"; warning: ", warning});
       } else if (!summary.warnings.empty()) {

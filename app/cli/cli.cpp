@@ -16,6 +16,7 @@
 
 #include "cdr/convert/conversion.h"
 #include "cdr/folders/folder_files.h"
+#include "cdr/format/column_kinds.h"
 #include "cdr/format/summary_text.h"
 #include "file_arguments.h"
 #include "terminal.h"
@@ -145,25 +146,28 @@ std::optional<std::vector<std::size_t>> ParseWordList(std::string_view list,
   }
 }
 
-std::optional<std::vector<cdr::Added>> ParseAdded(std::string_view list) {
-  static constexpr std::array<cdr::Added, 5> kAdded = {cdr::Added::kGmt, cdr::Added::kLocal,
-                                                       cdr::Added::kOffset, cdr::Added::kStandard,
-                                                       cdr::Added::kDaylight};
+std::optional<std::vector<cdr::TimeText>> ParseAdded(std::string_view list) {
+  static constexpr std::array<cdr::TimeText, 5> kAdded = {
+      cdr::TimeText::kGmt, cdr::TimeText::kLocal, cdr::TimeText::kOffset, cdr::TimeText::kStandard,
+      cdr::TimeText::kDaylight};
   static const std::array<std::string_view, 5> kWords = [] {
     std::array<std::string_view, 5> words;
-    for (std::size_t i = 0; i < kAdded.size(); ++i) words[i] = cdr::AddedWord(kAdded[i]);
+    for (std::size_t i = 0; i < kAdded.size(); ++i) words[i] = cdr::TimeTextWord(kAdded[i]);
     return words;
   }();
   const auto indexes = ParseWordList(list, kWords);
   if (!indexes) return std::nullopt;
-  std::vector<cdr::Added> added;
+  std::vector<cdr::TimeText> added;
   for (const std::size_t index : *indexes) added.push_back(kAdded[index]);
   return added;
 }
 
 std::optional<cdr::KindSet> ParseDecode(std::string_view list) {
-  static constexpr std::array<std::string_view, cdr::kColumnKinds> kWords = {"time", "ip", "cause",
-                                                                             "duration"};
+  static constexpr std::array<std::string_view, cdr::kColumnKinds> kWords = [] {
+    std::array<std::string_view, cdr::kColumnKinds> words;
+    for (std::size_t i = 0; i < words.size(); ++i) words[i] = cdr::kColumnKindTable[i].decode_word;
+    return words;
+  }();
   const auto indexes = ParseWordList(list, kWords);
   if (!indexes) return std::nullopt;
   cdr::KindSet kinds{0};
@@ -252,7 +256,7 @@ std::optional<int> Parse(std::vector<std::string> arguments, Command& command) {
       const auto text = value();
       const auto added = text ? ParseAdded(*text) : std::nullopt;
       if (!added) return UsageError("--add takes a list of gmt, local, offset, standard, daylight");
-      command.options.added = *added;
+      command.options.time_texts = *added;
     } else if (is("", "--decode")) {
       const auto text = value();
       const auto kinds = text ? ParseDecode(*text) : std::nullopt;

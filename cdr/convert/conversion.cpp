@@ -212,7 +212,7 @@ class StreamConversion {
       return Fail(Failure::kNotText, std::string(kind));
     }
     layout_.delimiter = header.delimiter;
-    layout_.added = options_.added;
+    layout_.time_texts = options_.time_texts;
     layout_.format = options_.format;
     if (!header.complete) {
       result_.summary.warnings.emplace_back("the header is longer than 4 MiB: copied unchanged");
@@ -228,7 +228,6 @@ class StreamConversion {
     for (const Column& column : layout_.columns) {
       ++result_.summary.columns_of[static_cast<std::size_t>(column.kind)];
     }
-    result_.summary.time_columns = result_.summary.columns_of[0];
     if (layout_.columns.empty()) {
       result_.summary.warnings.emplace_back("no column to decode in the header: copied unchanged");
     }
@@ -453,7 +452,7 @@ Converter::Converter(Options options, std::unique_ptr<ZoneRules> rules)
 
 std::unique_ptr<Converter> Converter::Create(const Options& options,
                                              std::unique_ptr<ZoneRules> rules, std::string& error) {
-  if (options.added.empty()) {
+  if (options.time_texts.empty()) {
     error = "no columns to add";
     return nullptr;
   }

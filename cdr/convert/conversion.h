@@ -31,7 +31,7 @@ namespace halvrenn::cdr {
 struct Options {
   KindSet decode;                     // the kinds of column decoded: all by default
   std::vector<ColumnChoice> columns;  // time stamps; empty: recognised by their names
-  std::vector<Added> added{Added::kGmt, Added::kLocal};
+  std::vector<TimeText> time_texts{TimeText::kGmt, TimeText::kLocal};  // added per time stamp
   TextFormat format = TextFormat::kIso;
   std::string zone;               // empty: the machine's
   std::optional<char> delimiter;  // nothing: read from the header

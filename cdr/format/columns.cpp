@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -18,14 +19,14 @@ bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
          EqualsIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
-std::optional<Unit> RecognisedUnit(std::string_view name) {
-  static constexpr std::array<std::string_view, 4> kCallManagerNames = {
-      "dateTimeOrigination", "dateTimeConnect", "dateTimeDisconnect", "dateTimeStamp"};
-  for (const std::string_view known : kCallManagerNames) {
-    if (EqualsIgnoringCase(name, known)) return Unit::kSeconds;
+// The variant of the first of `names` that `name` matches.
+std::optional<unsigned> Recognised(std::string_view name, std::span<const NamePattern> names) {
+  for (const NamePattern& pattern : names) {
+    const bool matches = pattern.match == NamePattern::Match::kWhole
+                             ? EqualsIgnoringCase(name, pattern.text)
+                             : EndsWithIgnoringCase(name, pattern.text);
+    if (matches) return pattern.variant;
   }
-  if (EndsWithIgnoringCase(name, "_uepoch")) return Unit::kMicroseconds;
-  if (EndsWithIgnoringCase(name, "_epoch")) return Unit::kSeconds;
   return std::nullopt;
 }
 
@@ -90,27 +91,6 @@ class HeaderNames {
 
 // Past this much data a delimiter is chosen among those whose record has ended.
 constexpr std::size_t kUndecided = std::size_t{1} << 20;
-
-// The kind of a column that is not a time stamp, by its name.
-std::optional<ColumnKind> RecognisedKind(std::string_view name) {
-  static constexpr std::array<std::string_view, 8> kIpAddressNames = {
-      "origIpAddr",
-      "destIpAddr",
-      "origMediaTransportAddress_IP",
-      "destMediaTransportAddress_IP",
-      "origVideoTransportAddress_IP",
-      "destVideoTransportAddress_IP",
-      "origVideoTransportAddress_IP_Channel2",
-      "destVideoTransportAddress_IP_Channel2"};
-  for (const std::string_view known : kIpAddressNames) {
-    if (EqualsIgnoringCase(name, known)) return ColumnKind::kIpAddress;
-  }
-  if (EqualsIgnoringCase(name, "origCause_value") || EqualsIgnoringCase(name, "destCause_value")) {
-    return ColumnKind::kCause;
-  }
-  if (EqualsIgnoringCase(name, "duration")) return ColumnKind::kDuration;
-  return std::nullopt;
-}
 
 }  // namespace
 
@@ -182,15 +162,17 @@ std::vector<Column> FindColumns(const HeaderRecord& header, const std::vector<Co
   std::vector<Column> columns;
   if (kinds.Has(ColumnKind::kTime)) {
     for (std::size_t i = 0; i < header.names.size(); ++i) {
-      std::optional<Unit> unit;
+      std::optional<unsigned> variant;
       if (chosen.empty()) {
-        unit = RecognisedUnit(header.names[i]);
+        variant = Recognised(header.names[i], EntryOf(ColumnKind::kTime).names);
       } else {
         for (const ColumnChoice& choice : chosen) {
-          if (choice.name == header.names[i]) unit = choice.unit;
+          if (choice.name == header.names[i]) variant = static_cast<unsigned>(choice.unit);
         }
       }
-      if (unit) columns.push_back({i, ColumnKind::kTime, *unit, header.names[i], header.quoted[i]});
+      if (variant) {
+        columns.push_back({i, ColumnKind::kTime, *variant, header.names[i], header.quoted[i]});
+      }
     }
     for (const ColumnChoice& choice : chosen) {
       if (std::find(header.names.begin(), header.names.end(), choice.name) == header.names.end()) {
@@ -199,9 +181,14 @@ std::vector<Column> FindColumns(const HeaderRecord& header, const std::vector<Co
     }
   }
   for (std::size_t i = 0; i < header.names.size(); ++i) {
-    const std::optional<ColumnKind> kind = RecognisedKind(header.names[i]);
-    if (kind && kinds.Has(*kind)) {
-      columns.push_back({i, *kind, Unit::kSeconds, header.names[i], header.quoted[i]});
+    for (const ColumnKindEntry& entry : kColumnKindTable) {
+      if (entry.kind == ColumnKind::kTime) continue;
+      const std::optional<unsigned> variant = Recognised(header.names[i], entry.names);
+      if (!variant) continue;
+      if (kinds.Has(entry.kind)) {
+        columns.push_back({i, entry.kind, *variant, header.names[i], header.quoted[i]});
+      }
+      break;
     }
   }
   return columns;

@@ -1,7 +1,7 @@
 #pragma once
 
-// The header record of a file of call records, and which of its columns a kind decodes: time
-// stamps, IPv4 addresses, cause codes, durations.
+// The header record of a file of call records, and which of its columns a kind decodes
+// (column_kinds.h): time stamps, IPv4 addresses, cause codes, durations.
 //
 // Example: the header `cdrRecordType,globalCallID_callId,dateTimeOrigination,duration` gives a
 // time-stamp column, dateTimeOrigination (index 2), in seconds, then a duration, duration
@@ -10,20 +10,14 @@
 // names are quoted too.
 
 #include <cstddef>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cdr/format/column_kinds.h"
+
 namespace halvrenn::cdr {
-
-enum class Unit : unsigned char { kSeconds, kMilliseconds, kMicroseconds };
-
-// Raw counts per second of each unit.
-constexpr std::int64_t UnitsPerSecond(Unit unit) {
-  return unit == Unit::kSeconds ? 1 : unit == Unit::kMilliseconds ? 1000 : 1000000;
-}
 
 // A column named by the user, `NAME` or `NAME:s`, `NAME:ms`, `NAME:us`.
 struct ColumnChoice {
@@ -47,20 +41,10 @@ HeaderRecord ReadHeader(std::string_view data, bool at_end, std::optional<char> 
 // manager's column names are compared ("dateTimeOrigination", "DATETIMEORIGINATION").
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
-// The kinds of column that are decoded, each adding its own fields.
-enum class ColumnKind : unsigned char { kTime, kIpAddress, kCause, kDuration };
-inline constexpr std::size_t kColumnKinds = 4;
-
-// Which kinds to decode: a bit per kind, all by default.
-struct KindSet {
-  unsigned bits = (1U << kColumnKinds) - 1;
-  bool Has(ColumnKind kind) const { return (bits >> static_cast<unsigned>(kind) & 1U) != 0; }
-};
-
 struct Column {
   std::size_t index = 0;  // field index in the header
   ColumnKind kind = ColumnKind::kTime;
-  Unit unit = Unit::kSeconds;  // of a time stamp
+  unsigned variant = 0;  // of the name pattern it matched, or the Unit chosen for a time stamp
   std::string name;
   bool quoted = false;
 };
@@ -69,9 +53,9 @@ struct Column {
 // Time stamps are the chosen columns when `chosen` is not empty (a name not in the header goes
 // to `missing`), else those recognised by name: dateTimeOrigination, dateTimeConnect,
 // dateTimeDisconnect, dateTimeStamp and names ending in _epoch in seconds, names ending in
-// _uepoch in microseconds. The other kinds are always recognised by name: the call manager's
-// IPv4 columns (origIpAddr, destIpAddr, the media and video transport addresses), the causes
-// origCause_value and destCause_value, and duration. Letter case is ignored.
+// _uepoch in microseconds. The other kinds are always recognised by name, each by the names of
+// its entry in kColumnKindTable; a name that two kinds recognise goes to the first. Letter case
+// is ignored.
 std::vector<Column> FindColumns(const HeaderRecord& header, const std::vector<ColumnChoice>& chosen,
                                 KindSet kinds, std::vector<std::string>& missing);
 

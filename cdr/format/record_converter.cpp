@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "cdr/format/time_stamp_column.h"
-
 namespace halvrenn::cdr {
 namespace {
 
@@ -44,26 +42,20 @@ bool IsTypeWord(std::string_view word) {
 
 RecordConverter::RecordConverter(const Layout& layout, TimeTexts& texts, bool from_header)
     : layout_(layout), record_index_(from_header ? 0 : 2), scanner_(layout.delimiter, *this) {
+  // Texts of dates, offsets, addresses and durations are made of these characters alone; a
+  // locale's dates and the causes' names may hold anything.
+  const bool plain_may_need_quotes = layout.format == TextFormat::kLocale ||
+                                     std::strchr("0123456789+-:. \"", layout.delimiter) != nullptr;
+  const DecoderSettings settings{layout.time_texts, layout.format, texts};
   slot_of_field_.assign(layout.field_count, -1);
   for (std::size_t slot = 0; slot < layout.columns.size(); ++slot) {
     const Column& column = layout.columns[slot];
     if (column.index >= slot_of_field_.size()) slot_of_field_.resize(column.index + 1, -1);
     slot_of_field_[column.index] = static_cast<int>(slot);
-    switch (column.kind) {
-      case ColumnKind::kTime:
-        added_.push_back(
-            std::make_unique<TimeStampColumn>(column.unit, layout.added, layout.format, texts));
-        break;
-      case ColumnKind::kIpAddress:
-        added_.push_back(MakeIpAddressColumn());
-        break;
-      case ColumnKind::kCause:
-        added_.push_back(MakeCauseColumn());
-        break;
-      case ColumnKind::kDuration:
-        added_.push_back(MakeDurationColumn());
-        break;
-    }
+    const ColumnKindEntry& kind = EntryOf(column.kind);
+    decoders_.push_back(kind.make(column.variant, settings));
+    fields_.push_back(kind.fields.empty() ? decoders_.back()->Fields() : kind.fields);
+    check_quotes_.push_back(plain_may_need_quotes || kind.free_text);
   }
   next_slot_field_.assign(slot_of_field_.size(), SIZE_MAX);
   for (std::size_t field = slot_of_field_.size(); field-- > 0;) {
@@ -73,18 +65,11 @@ RecordConverter::RecordConverter(const Layout& layout, TimeTexts& texts, bool fr
     next_slot_field_[field] = decoded ? field : after;
   }
   values_.resize(layout.columns.size());
-  // Texts of dates, offsets, addresses and durations are made of these characters alone; a
-  // locale's dates and the causes' names may hold anything.
-  const bool plain_may_need_quotes = layout.format == TextFormat::kLocale ||
-                                     std::strchr("0123456789+-:. \"", layout.delimiter) != nullptr;
-  for (const auto& added : added_)
-    check_quotes_.push_back(plain_may_need_quotes || added->FreeText());
 
-  for (std::size_t slot = 0; slot < added_.size(); ++slot) {
+  for (std::size_t slot = 0; slot < decoders_.size(); ++slot) {
     const Column& column = layout.columns[slot];
-    const AddedColumn& added = *added_[slot];
-    for (std::size_t field = 0; field < added.Count(); ++field) {
-      const std::string name = column.name + '_' + std::string(added.Suffix(field));
+    for (const AddedField& field : fields_[slot]) {
+      const std::string name = column.name + '_' + std::string(field.suffix);
       header_fields_ += layout.delimiter;
       if (column.quoted || NeedsQuotes(name, layout.delimiter)) {
         AppendQuoted(header_fields_, name);
@@ -92,7 +77,7 @@ RecordConverter::RecordConverter(const Layout& layout, TimeTexts& texts, bool fr
         header_fields_ += name;
       }
       type_fields_ += layout.delimiter;
-      type_fields_ += "VARCHAR(" + std::to_string(added.LongestText(field)) + ')';
+      type_fields_ += "VARCHAR(" + std::to_string(field.longest) + ')';
       empty_fields_ += layout.delimiter;
     }
   }
@@ -139,29 +124,31 @@ void RecordConverter::QuoteFrom(std::string& out, std::size_t from) const {
 void RecordConverter::AppendValues(std::string& out) {
   for (std::size_t slot = 0; slot < values_.size(); ++slot) {
     const IntegerValue& value = values_[slot];
-    AddedColumn& added = *added_[slot];
-    switch (added.Judge(value)) {
+    ColumnDecoder& decoder = *decoders_[slot];
+    const std::size_t fields = fields_[slot].size();
+    const auto kind = static_cast<std::size_t>(layout_.columns[slot].kind);
+    switch (decoder.Judge(value)) {
       case Verdict::kEmpty:
         ++tally_.empty;
-        out.append(added.Count(), layout_.delimiter);
+        out.append(fields, layout_.delimiter);
         continue;
       case Verdict::kRejected:
         tally_.rejected.Add(record_line_);
-        out.append(added.Count(), layout_.delimiter);
+        out.append(fields, layout_.delimiter);
         continue;
       case Verdict::kUnknown:
-        ++tally_.unknown_causes;
-        out.append(added.Count(), layout_.delimiter);
+        ++tally_.unknown_of[kind];
+        out.append(fields, layout_.delimiter);
         continue;
       case Verdict::kConverted:
         break;
     }
     ++tally_.converted;
-    ++tally_.converted_of[static_cast<std::size_t>(layout_.columns[slot].kind)];
-    for (std::size_t field = 0; field < added.Count(); ++field) {
+    ++tally_.converted_of[kind];
+    for (std::size_t field = 0; field < fields; ++field) {
       out += layout_.delimiter;
       const std::size_t from = out.size();
-      added.AppendText(out, field, value);
+      decoder.AppendText(out, field, value);
       if (check_quotes_[slot]) QuoteFrom(out, from);
     }
   }

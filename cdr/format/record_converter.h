@@ -3,8 +3,8 @@
 // The conversion of records, streaming: bytes go in in pieces of any size, and every byte comes
 // out again in order, with the added fields inserted at the end of each record, before its line
 // break. The record scanner (record_scanner.h) splits the records; this consumer of it reads
-// the time stamps' digits, spots the type row, tallies, and writes what each column's kind adds
-// (added_columns.h), so memory stays flat whatever the size of a record.
+// the decoded columns' digits, spots the type row, tallies, and writes what each column's decoder
+// adds (column_decoder.h), so memory stays flat whatever the size of a record.
 //
 // Example, with dateTimeOrigination at index 1, added gmt:
 //   in   `id,dateTimeOrigination\r\n7,1796619600\r\n8,0\n`
@@ -14,11 +14,13 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "cdr/format/added_columns.h"
+#include "cdr/format/column_decoder.h"
+#include "cdr/format/column_kinds.h"
 #include "cdr/format/columns.h"
 #include "cdr/format/record_scanner.h"
 #include "cdr/format/tally.h"
@@ -28,9 +30,9 @@ namespace halvrenn::cdr {
 
 struct Layout {
   char delimiter = ',';
-  std::size_t field_count = 0;  // the header's
-  std::vector<Column> columns;  // the time stamps, then the others, each in header order
-  std::vector<Added> added;     // per time stamp, in this order
+  std::size_t field_count = 0;       // the header's
+  std::vector<Column> columns;       // the time stamps, then the others, each in header order
+  std::vector<TimeText> time_texts;  // added to each time stamp, in this order
   TextFormat format = TextFormat::kIso;
 };
 
@@ -69,9 +71,10 @@ class RecordConverter {
   void QuoteFrom(std::string& out, std::size_t from) const;
 
   const Layout& layout_;
-  std::vector<std::unique_ptr<AddedColumn>> added_;  // one per decoded column, by slot
-  std::vector<int> slot_of_field_;                   // slot of each header field, or -1
-  std::vector<std::size_t> next_slot_field_;         // the first decoded field from each on
+  std::vector<std::unique_ptr<ColumnDecoder>> decoders_;  // one per decoded column, by slot
+  std::vector<std::span<const AddedField>> fields_;       // by slot: what its decoder adds
+  std::vector<int> slot_of_field_;                        // slot of each header field, or -1
+  std::vector<std::size_t> next_slot_field_;              // the first decoded field from each on
   std::vector<bool> check_quotes_;  // by slot: whether its texts may hold the delimiter or a quote
   std::string header_fields_;       // what the header, the type row and an empty record get
   std::string type_fields_;

@@ -25,24 +25,27 @@ std::string PlainCount(std::uint64_t count) { return std::to_string(count); }
 std::string SummaryText(const Summary& summary, CountText count_text) {
   const Tally& tally = summary.tally;
   std::string converted;
-  const bool only_times = std::all_of(summary.columns_of.begin() + 1, summary.columns_of.end(),
-                                      [](std::size_t columns) { return columns == 0; });
+  const bool only_times = std::all_of(
+      kColumnKindTable.begin(), kColumnKindTable.end(), [&](const ColumnKindEntry& kind) {
+        return kind.kind == ColumnKind::kTime || summary.ColumnsOf(kind.kind) == 0;
+      });
   if (only_times) {
     converted = count_text(tally.converted);
   } else {
-    static constexpr std::array<const char*, kColumnKinds> kWords = {"times", "addresses", "causes",
-                                                                     "durations"};
-    for (std::size_t kind = 0; kind < kColumnKinds; ++kind) {
-      if (summary.columns_of[kind] == 0) continue;
+    for (const ColumnKindEntry& entry : kColumnKindTable) {
+      if (summary.ColumnsOf(entry.kind) == 0) continue;
       if (!converted.empty()) converted += ", ";
-      converted += count_text(tally.converted_of[kind]) + " " + kWords[kind];
+      converted += count_text(tally.ConvertedOf(entry.kind)) + " ";
+      converted += entry.counted;
     }
   }
   std::string text = count_text(tally.records) + " records, " + converted + " converted, " +
                      count_text(tally.empty) + " empty, " +
                      Lines(tally.rejected, "rejected", count_text);
-  if (summary.columns_of[static_cast<std::size_t>(ColumnKind::kCause)] > 0) {
-    text += ", " + count_text(tally.unknown_causes) + " unknown causes";
+  for (const ColumnKindEntry& entry : kColumnKindTable) {
+    if (entry.unknown.empty() || summary.ColumnsOf(entry.kind) == 0) continue;
+    text += ", " + count_text(tally.UnknownOf(entry.kind)) + " ";
+    text += entry.unknown;
   }
   return text + ", " + Lines(tally.malformed, "malformed", count_text);
 }

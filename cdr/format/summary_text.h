@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cdr/format/columns.h"
+#include "cdr/format/column_kinds.h"
 #include "cdr/format/tally.h"
 
 namespace halvrenn::cdr {
@@ -21,12 +21,15 @@ namespace halvrenn::cdr {
 // What one conversion did: its counts, the columns it decoded, its warnings, bytes and time.
 struct Summary {
   Tally tally;
-  std::size_t time_columns = 0;
   std::array<std::size_t, kColumnKinds> columns_of{};  // decoded columns by ColumnKind
   std::vector<std::string> warnings;
   std::uint64_t bytes_read = 0;
   std::uint64_t bytes_written = 0;
   double seconds = 0;
+
+  std::size_t ColumnsOf(ColumnKind kind) const {
+    return columns_of[static_cast<std::size_t>(kind)];
+  }
 };
 
 // How a count is written: plainly ("1590825") in the terminal and the logs, which programs read;

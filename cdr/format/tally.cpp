@@ -30,8 +30,8 @@ void Tally::Append(const Tally& later) {
   converted += later.converted;
   for (std::size_t kind = 0; kind < converted_of.size(); ++kind) {
     converted_of[kind] += later.converted_of[kind];
+    unknown_of[kind] += later.unknown_of[kind];
   }
-  unknown_causes += later.unknown_causes;
   empty += later.empty;
   rejected.Append(later.rejected, line_breaks);
   malformed.Append(later.malformed, line_breaks);

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "cdr/format/columns.h"
+#include "cdr/format/column_kinds.h"
 
 namespace halvrenn::cdr {
 
@@ -30,11 +30,20 @@ struct Tally {
   std::uint64_t records = 0;    // data records: not the header, the type row or blank lines
   std::uint64_t converted = 0;  // values of every kind
   std::array<std::uint64_t, kColumnKinds> converted_of{};  // by ColumnKind
-  std::uint64_t empty = 0;           // 0 or an empty field: no such time, no address
-  LineNumbers rejected;              // values that are not a number in range
-  std::uint64_t unknown_causes = 0;  // cause numbers that Q.850 does not name
-  LineNumbers malformed;             // records with too few fields or an unterminated quote
+  std::uint64_t empty = 0;  // 0 or an empty field: no such time, no address
+  LineNumbers rejected;     // values that are not a number in range
+  // By ColumnKind: well-formed values that the kind's table does not name (cause numbers that
+  // Q.850 does not).
+  std::array<std::uint64_t, kColumnKinds> unknown_of{};
+  LineNumbers malformed;  // records with too few fields or an unterminated quote
   std::uint64_t line_breaks = 0;
+
+  std::uint64_t ConvertedOf(ColumnKind kind) const {
+    return converted_of[static_cast<std::size_t>(kind)];
+  }
+  std::uint64_t UnknownOf(ColumnKind kind) const {
+    return unknown_of[static_cast<std::size_t>(kind)];
+  }
 
   // Adds a later part's tally, whose line numbers counted from 1 where this one's end.
   void Append(const Tally& later);

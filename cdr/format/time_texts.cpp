@@ -37,24 +37,24 @@ void WriteTwoDigits(char* at, unsigned value) {  // value in [0, 99]
 
 }  // namespace
 
-std::string_view AddedWord(Added added) {
-  switch (added) {
-    case Added::kGmt:
+std::string_view TimeTextWord(TimeText text) {
+  switch (text) {
+    case TimeText::kGmt:
       return "gmt";
-    case Added::kLocal:
+    case TimeText::kLocal:
       return "local";
-    case Added::kOffset:
+    case TimeText::kOffset:
       return "offset";
-    case Added::kStandard:
+    case TimeText::kStandard:
       return "standard";
-    case Added::kDaylight:
+    case TimeText::kDaylight:
       return "daylight";
   }
   return {};
 }
 
-std::size_t LongestText(Added added, TextFormat format) {
-  if (added == Added::kOffset) return 9;  // -00:44:30, as Monrovia kept until 1972
+std::size_t LongestText(TimeText text, TextFormat format) {
+  if (text == TimeText::kOffset) return 9;  // -00:44:30, as Monrovia kept until 1972
   // Locale patterns with names of months and days run long; 64 holds every glibc locale's.
   return format == TextFormat::kIso ? 19 : 64;
 }
@@ -107,21 +107,21 @@ void TimeTexts::AppendDate(std::string& out, std::int64_t seconds) {
   }
 }
 
-void TimeTexts::Append(std::string& out, Added added, std::int64_t seconds) {
-  switch (added) {
-    case Added::kGmt:
+void TimeTexts::Append(std::string& out, TimeText text, std::int64_t seconds) {
+  switch (text) {
+    case TimeText::kGmt:
       AppendDate(out, seconds);
       return;
-    case Added::kLocal:
+    case TimeText::kLocal:
       AppendDate(out, seconds + offsets_.OffsetAt(seconds));
       return;
-    case Added::kOffset:
+    case TimeText::kOffset:
       AppendOffset(out, offsets_.OffsetAt(seconds));
       return;
-    case Added::kStandard:
+    case TimeText::kStandard:
       AppendDate(out, seconds + standard_shift_);
       return;
-    case Added::kDaylight:
+    case TimeText::kDaylight:
       AppendDate(out, seconds + standard_shift_ + kDaylightShiftSeconds);  // as in the window
       return;
   }

@@ -19,14 +19,14 @@
 
 namespace halvrenn::cdr {
 
-enum class Added : unsigned char { kGmt, kLocal, kOffset, kStandard, kDaylight };
+enum class TimeText : unsigned char { kGmt, kLocal, kOffset, kStandard, kDaylight };
 enum class TextFormat : unsigned char { kIso, kLocale };
 
 // "gmt", "local", "offset", "standard", "daylight": the option's words and the names' suffixes.
-std::string_view AddedWord(Added added);
+std::string_view TimeTextWord(TimeText text);
 
 // The longest text an added column can hold, for the VARCHAR(n) of the type row.
-std::size_t LongestText(Added added, TextFormat format);
+std::size_t LongestText(TimeText text, TextFormat format);
 
 // The first and last count of seconds after 1970 that a time stamp may hold: the files' fields
 // are unsigned 32-bit.
@@ -38,8 +38,8 @@ class TimeTexts {
   // `bias_minutes` is the zone's base offset (Greenwich = local + bias) for standard and daylight.
   TimeTexts(const ZoneRules& rules, std::int32_t bias_minutes, TextFormat format);
 
-  // Appends the text of `added` for a count of seconds after 1970, kFirstSecond to kLastSecond.
-  void Append(std::string& out, Added added, std::int64_t seconds);
+  // Appends the text `text` for a count of seconds after 1970, kFirstSecond to kLastSecond.
+  void Append(std::string& out, TimeText text, std::int64_t seconds);
 
  private:
   void AppendDate(std::string& out, std::int64_t seconds);

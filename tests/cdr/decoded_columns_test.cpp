@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "cdr/format/columns.h"
 #include "cdr/format/summary_text.h"
 #include "convert_in_memory.h"
 
@@ -76,7 +78,7 @@ TEST(CdrDecoded, EachKindAtItsEdges) {
     EXPECT_EQ(tally.converted, c.expect == Expect::kText ? 1U : 0U) << where;
     EXPECT_EQ(tally.empty, c.expect == Expect::kEmpty ? 1U : 0U) << where;
     EXPECT_EQ(tally.rejected.count, c.expect == Expect::kRejected ? 1U : 0U) << where;
-    EXPECT_EQ(tally.unknown_causes, c.expect == Expect::kUnknown ? 1U : 0U) << where;
+    EXPECT_EQ(tally.UnknownOf(ColumnKind::kCause), c.expect == Expect::kUnknown ? 1U : 0U) << where;
   }
 }
 
@@ -124,6 +126,32 @@ TEST(CdrDecoded, NamesTypesOrderAndSummary) {
   EXPECT_EQ(Convert("duration,dateTimeConnect\n5,86400\n", options).text,
             "duration,dateTimeConnect,dateTimeConnect_gmt,dateTimeConnect_local\n"
             "5,86400,1970-01-02 00:00:00,1970-01-02 00:00:00\n");
+}
+
+// Every name of the kinds' table goes to its own kind with its own variant, whatever its letter
+// case, and to none when that kind is not decoded; no two kinds share a --decode word.
+TEST(CdrDecoded, EveryNameOfTheTableGoesToItsKind) {
+  std::set<std::string_view> words;
+  for (const ColumnKindEntry& entry : kColumnKindTable) {
+    EXPECT_TRUE(words.insert(entry.decode_word).second) << entry.decode_word;
+    for (const NamePattern& pattern : entry.names) {
+      std::string name(pattern.text);
+      if (pattern.match == NamePattern::Match::kEnding) name.insert(0, "start");
+      std::transform(name.begin(), name.end(), name.begin(),
+                     [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; });
+      HeaderRecord header;
+      header.names = {"id", name};
+      header.quoted = {false, false};
+      std::vector<std::string> missing;
+      const std::vector<Column> columns = FindColumns(header, {}, KindSet{}, missing);
+      ASSERT_EQ(columns.size(), 1U) << name;
+      EXPECT_EQ(columns[0].kind, entry.kind) << name;
+      EXPECT_EQ(columns[0].variant, pattern.variant) << name;
+      EXPECT_EQ(columns[0].index, 1U) << name;
+      const KindSet others{KindSet{}.bits & ~(1U << static_cast<unsigned>(entry.kind))};
+      EXPECT_TRUE(FindColumns(header, {}, others, missing).empty()) << name;
+    }
+  }
 }
 
 // A name as messages write it: one line whatever it holds, and the same when escaped twice.

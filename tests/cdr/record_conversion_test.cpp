@@ -19,7 +19,7 @@ namespace {
 
 Options GmtOnly() {
   Options options;
-  options.added = {Added::kGmt};
+  options.time_texts = {TimeText::kGmt};
   options.jobs = 1;
   return options;
 }
@@ -106,7 +106,7 @@ TEST(CdrRecords, CountsWithLineNumbers) {
   for (const bool cr_only : {false, true}) {
     if (cr_only) std::replace(input.begin(), input.end(), '\n', '\r');
     const Summary summary = Convert(input, GmtOnly()).summary;
-    EXPECT_EQ(summary.time_columns, 2U);
+    EXPECT_EQ(summary.ColumnsOf(ColumnKind::kTime), 2U);
     EXPECT_EQ(summary.tally.records, 6U);
     EXPECT_EQ(summary.tally.converted, 4U);
     EXPECT_EQ(summary.tally.empty, 3U);
@@ -120,7 +120,7 @@ TEST(CdrRecords, CountsWithLineNumbers) {
 TEST(CdrRecords, ChosenColumns) {
   Options options = GmtOnly();
   options.columns = {{"start", Unit::kMilliseconds}};
-  options.added = {Added::kGmt, Added::kOffset};
+  options.time_texts = {TimeText::kGmt, TimeText::kOffset};
   options.zone = "Etc/UTC";
   const Converted converted = Convert("dateTimeConnect,start\n5,86400000\n", options);
   EXPECT_EQ(

@@ -117,7 +117,7 @@ TEST(CdrScanner, OneTableForTheScannerTheConverterAndTheSlowReader) {
       // (the header, and a blank line after it, get theirs too, or none).
       Options options;
       options.columns = {{"a", Unit::kSeconds}};
-      options.added = {Added::kGmt};
+      options.time_texts = {TimeText::kGmt};
       options.jobs = 1;
       options.zone = "Etc/UTC";
       const Converted converted = Convert("a\n" + c.input, options, piece);

@@ -100,8 +100,8 @@ class FileMaker {
 };
 
 TEST(CdrRoundTrip, DroppingTheAddedFieldsGivesTheInputBack) {
-  constexpr Added kAll[] = {Added::kGmt, Added::kLocal, Added::kOffset, Added::kStandard,
-                            Added::kDaylight};
+  constexpr TimeText kAll[] = {TimeText::kGmt, TimeText::kLocal, TimeText::kOffset,
+                               TimeText::kStandard, TimeText::kDaylight};
   for (unsigned seed = 1; seed <= 400; ++seed) {
     FileMaker maker(seed);
     Options options;
@@ -109,17 +109,17 @@ TEST(CdrRoundTrip, DroppingTheAddedFieldsGivesTheInputBack) {
     options.zone = "America/New_York";
     options.jobs = 1;
     options.format = maker.Below(4) == 0 ? TextFormat::kLocale : TextFormat::kIso;
-    options.added.clear();
+    options.time_texts.clear();
     for (std::size_t i = 1 + maker.Below(4); i > 0; --i)
-      options.added.push_back(kAll[maker.Below(5)]);
-    std::size_t columns = 0;  // time stamps, each adding options.added
+      options.time_texts.push_back(kAll[maker.Below(5)]);
+    std::size_t columns = 0;  // time stamps, each adding options.time_texts
     std::size_t decoded = 0;  // addresses, causes and durations, each adding one field
     const std::string input = maker.File(*options.delimiter, maker.Below(30), columns, decoded);
 
     const Converted whole = Convert(input, options, SIZE_MAX);
     const std::size_t added = fuzz::FieldsOfFirstRecord(whole.text, *options.delimiter) -
                               fuzz::FieldsOfFirstRecord(input, *options.delimiter);
-    ASSERT_EQ(added, columns * options.added.size() + decoded) << "seed " << seed;
+    ASSERT_EQ(added, columns * options.time_texts.size() + decoded) << "seed " << seed;
     ASSERT_EQ(fuzz::DropAddedFields(whole.text, *options.delimiter, added), input)
         << "seed " << seed;
     ASSERT_EQ(Convert(input, options, 1 + maker.Below(40)).text, whole.text) << "seed " << seed;
@@ -187,13 +187,13 @@ TEST(CdrRoundTrip, ThreadsGiveTheBytesOfOneThread) {
     const std::string input = HardToSplit(breaks);
     Options options;
     options.zone = "Europe/Paris";
-    options.added = {Added::kLocal, Added::kOffset};
+    options.time_texts = {TimeText::kLocal, TimeText::kOffset};
     options.jobs = 1;
     const Converted one = Convert(input, options, SIZE_MAX);
     EXPECT_EQ(one.summary.tally.malformed.count, 1U);  // the unterminated quote at the end
     // Two texts for the time stamp, then one for the duration and one for the cause.
     EXPECT_EQ(fuzz::DropAddedFields(one.text, ',', 4), input);
-    EXPECT_GT(one.summary.tally.unknown_causes, 0U);
+    EXPECT_GT(one.summary.tally.UnknownOf(ColumnKind::kCause), 0U);
     for (const unsigned jobs : {2U, 3U}) {
       options.jobs = jobs;
       const Converted many = Convert(input, options, kPieceOfTwoThreads + 2 - jobs);
@@ -203,7 +203,7 @@ TEST(CdrRoundTrip, ThreadsGiveTheBytesOfOneThread) {
       EXPECT_EQ(a.records, b.records);
       EXPECT_EQ(a.converted, b.converted);
       EXPECT_EQ(a.converted_of, b.converted_of);
-      EXPECT_EQ(a.unknown_causes, b.unknown_causes);
+      EXPECT_EQ(a.unknown_of, b.unknown_of);
       EXPECT_EQ(a.empty, b.empty);
       EXPECT_EQ(a.rejected.count, b.rejected.count);
       EXPECT_EQ(a.rejected.first, b.rejected.first);

@@ -36,7 +36,7 @@ TEST(CdrMachineZone, LocalTimeIsTheCLibrarys) {
     char expected[32];
     std::strftime(expected, sizeof expected, "%Y-%m-%d %H:%M:%S", &local);
     std::string text;
-    texts.Append(text, Added::kLocal, seconds);
+    texts.Append(text, TimeText::kLocal, seconds);
     if (text != expected) {
       ++mismatches;
       ADD_FAILURE() << "at " << seconds << ": " << text << ", the C library " << expected;

@@ -18,9 +18,9 @@
 namespace halvrenn::cdr {
 namespace {
 
-std::string Text(TimeTexts& texts, Added added, std::int64_t seconds) {
+std::string Text(TimeTexts& texts, TimeText time_text, std::int64_t seconds) {
   std::string text;
-  texts.Append(text, added, seconds);
+  texts.Append(text, time_text, seconds);
   return text;
 }
 
@@ -29,7 +29,7 @@ std::string IsoText(std::int64_t seconds) {
   std::string error;
   static const auto greenwich = NamedZoneRules("Etc/UTC", error);
   TimeTexts texts(*greenwich, 0, TextFormat::kIso);
-  return Text(texts, Added::kGmt, seconds);
+  return Text(texts, TimeText::kGmt, seconds);
 }
 
 // For every count the window accepts, the locale texts are the window's Text2, Text3 and Text4,
@@ -46,10 +46,10 @@ TEST(CdrWindow, LocaleTextsAreTheWindowsOwn) {
     halvrenn::testing::FakeFields window;
     window.text1 = std::to_string(count);
     DispatchInputChange(window);
-    EXPECT_EQ(Text(texts, Added::kGmt, count), window.text2) << count;
-    for (const auto& [added, shown] :
-         {std::pair{Added::kStandard, window.text3}, std::pair{Added::kDaylight, window.text4}}) {
-      const std::string text = Text(texts, added, count);
+    EXPECT_EQ(Text(texts, TimeText::kGmt, count), window.text2) << count;
+    for (const auto& [time_text, shown] : {std::pair{TimeText::kStandard, window.text3},
+                                           std::pair{TimeText::kDaylight, window.text4}}) {
+      const std::string text = Text(texts, time_text, count);
       if (shown == kInvalidText) {
         EXPECT_NE(text, kInvalidText) << count;
         EXPECT_FALSE(text.empty()) << count;
@@ -96,9 +96,9 @@ TEST(CdrZone, TransitionsOfNamedZones) {
         const std::int32_t expected = second < 0 ? t.before : t.after;
         std::string offset;
         AppendOffset(offset, expected);
-        EXPECT_EQ(Text(used, Added::kOffset, t.instant + second), offset)
+        EXPECT_EQ(Text(used, TimeText::kOffset, t.instant + second), offset)
             << t.zone << " " << t.instant;
-        EXPECT_EQ(Text(used, Added::kLocal, t.instant + second),
+        EXPECT_EQ(Text(used, TimeText::kLocal, t.instant + second),
                   IsoText(t.instant + second + expected))
             << t.zone << " " << t.instant;
       }

@@ -111,7 +111,6 @@ TEST(LocaleUs, TheReportWritesCountsInTheUsersDigitGrouping) {
   file.state = DroppedFile::State::kConverted;
   file.result.output = Native("/day/calls.converted.csv");
   cdr::Summary& summary = file.result.summary;
-  summary.time_columns = 2;
   summary.columns_of[static_cast<std::size_t>(cdr::ColumnKind::kTime)] = 2;
   summary.tally.records = 1590825;
   summary.tally.converted = 3181650;

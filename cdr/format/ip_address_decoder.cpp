@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "cdr/format/added_columns.h"
+#include "cdr/format/column_kinds.h"
 
 namespace halvrenn::cdr {
 namespace {
@@ -13,12 +13,8 @@ namespace {
 constexpr std::uint64_t kLargestUnsigned = 4294967295;
 constexpr std::uint64_t kLargestNegative = 2147483648;  // the magnitude of -2^31
 
-class IpAddressColumn final : public AddedColumn {
+class IpAddressDecoder final : public ColumnDecoder {
  public:
-  std::size_t Count() const override { return 1; }
-  std::string_view Suffix(std::size_t /*field*/) const override { return "ip"; }
-  std::size_t LongestText(std::size_t /*field*/) const override { return 15; }  // 255.255.255.255
-
   Verdict Judge(const IntegerValue& value) const override {
     if (value.Empty() || (value.Integer() && value.number == 0)) return Verdict::kEmpty;
     if (!value.Integer()) return Verdict::kRejected;
@@ -46,6 +42,9 @@ class IpAddressColumn final : public AddedColumn {
 
 }  // namespace
 
-std::unique_ptr<AddedColumn> MakeIpAddressColumn() { return std::make_unique<IpAddressColumn>(); }
+std::unique_ptr<ColumnDecoder> MakeIpAddressDecoder(unsigned /*variant*/,
+                                                    const DecoderSettings& /*settings*/) {
+  return std::make_unique<IpAddressDecoder>();
+}
 
 }  // namespace halvrenn::cdr

@@ -4,19 +4,15 @@
 #include <array>
 #include <string>
 
-#include "cdr/format/added_columns.h"
+#include "cdr/format/column_kinds.h"
 
 namespace halvrenn::cdr {
 namespace {
 
 constexpr std::uint64_t kLongest = 4294967295;
 
-class DurationColumn final : public AddedColumn {
+class DurationDecoder final : public ColumnDecoder {
  public:
-  std::size_t Count() const override { return 1; }
-  std::string_view Suffix(std::size_t /*field*/) const override { return "hms"; }
-  std::size_t LongestText(std::size_t /*field*/) const override { return 13; }  // 1193046:28:15
-
   Verdict Judge(const IntegerValue& value) const override {
     if (value.kind == IntegerValue::Kind::kNone) return Verdict::kEmpty;
     const bool seconds = value.Integer() && (!value.negative || value.number == 0);
@@ -35,6 +31,9 @@ class DurationColumn final : public AddedColumn {
 
 }  // namespace
 
-std::unique_ptr<AddedColumn> MakeDurationColumn() { return std::make_unique<DurationColumn>(); }
+std::unique_ptr<ColumnDecoder> MakeDurationDecoder(unsigned /*variant*/,
+                                                   const DecoderSettings& /*settings*/) {
+  return std::make_unique<DurationDecoder>();
+}
 
 }  // namespace halvrenn::cdr

@@ -7,7 +7,7 @@
 #include <array>
 #include <string>
 
-#include "cdr/format/added_columns.h"
+#include "cdr/format/column_kinds.h"
 
 namespace halvrenn::cdr {
 namespace {
@@ -100,19 +100,17 @@ constexpr std::size_t LongestName() {
   return longest;
 }
 
+static_assert(kinds::kCauseFields[0].longest == LongestName(),
+              "the type row's VARCHAR(n) holds the longest name");
+
 const Cause* Find(std::uint64_t number) {
   const auto* found = std::find_if(kCauses.begin(), kCauses.end(),
                                    [number](const Cause& cause) { return cause.number == number; });
   return found == kCauses.end() ? nullptr : found;
 }
 
-class CauseColumn final : public AddedColumn {
+class CauseDecoder final : public ColumnDecoder {
  public:
-  std::size_t Count() const override { return 1; }
-  std::string_view Suffix(std::size_t /*field*/) const override { return "text"; }
-  std::size_t LongestText(std::size_t /*field*/) const override { return LongestName(); }
-  bool FreeText() const override { return true; }  // "Normal, unspecified"
-
   Verdict Judge(const IntegerValue& value) const override {
     if (value.kind == IntegerValue::Kind::kNone) return Verdict::kEmpty;
     if (!value.Integer() || (value.negative && value.number != 0)) return Verdict::kRejected;
@@ -126,6 +124,9 @@ class CauseColumn final : public AddedColumn {
 
 }  // namespace
 
-std::unique_ptr<AddedColumn> MakeCauseColumn() { return std::make_unique<CauseColumn>(); }
+std::unique_ptr<ColumnDecoder> MakeCauseDecoder(unsigned /*variant*/,
+                                                const DecoderSettings& /*settings*/) {
+  return std::make_unique<CauseDecoder>();
+}
 
 }  // namespace halvrenn::cdr

@@ -1,0 +1,74 @@
+#pragma once
+
+// What decodes one column: a column of the header that a kind recognises (column_kinds.h) gets a
+// ColumnDecoder, which judges each of its values and writes the texts of the fields it adds at
+// the end of the record. Each kind's decoder is a file of its own: time stamps
+// (time_stamp_decoder.h), IPv4 addresses, cause codes and durations.
+//
+// Example: the decoder of a time stamp column dateTimeConnect, adding gmt and local, has the
+// fields {"gmt", 19} and {"local", 19}, and for the value 1796619600 Judge gives kConverted and
+// AppendText(out, 0, value) writes "2026-12-07 05:00:00".
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace halvrenn::cdr {
+
+// A field read as an integer while it streams by: an optional minus sign and decimal digits.
+// Digits beyond what any kind takes only keep the number above every limit (it saturates), so
+// that a field of any length is read in constant space.
+struct IntegerValue {
+  enum class Kind : unsigned char { kNone, kSign, kDigits, kBad } kind = Kind::kNone;
+  bool negative = false;
+  std::uint64_t number = 0;  // the magnitude, saturated at kSaturated
+
+  static constexpr std::uint64_t kSaturated = 100'000'000'000'000'000;
+
+  void Add(char c) {
+    const unsigned digit = static_cast<unsigned char>(c) - unsigned{'0'};
+    if (digit < 10 && kind != Kind::kBad) {
+      kind = Kind::kDigits;
+      if (number < kSaturated) number = number * 10 + digit;
+    } else if (c == '-' && kind == Kind::kNone) {
+      kind = Kind::kSign;
+      negative = true;
+    } else {
+      kind = Kind::kBad;
+    }
+  }
+  // Nothing at all, or only zeros: no value.
+  bool Empty() const {
+    return kind == Kind::kNone || (kind == Kind::kDigits && number == 0 && !negative);
+  }
+  bool Integer() const { return kind == Kind::kDigits; }
+};
+
+// kUnknown: a well-formed value that the kind's table does not hold (a cause number that Q.850
+// does not name); it gets empty fields and is counted apart from the rejected.
+enum class Verdict : unsigned char { kConverted, kEmpty, kRejected, kUnknown };
+
+// One field added after each record: the suffix of its name ("<column>_<suffix>") and the
+// longest text it may hold, for the type row's VARCHAR(n).
+struct AddedField {
+  std::string_view suffix;
+  std::size_t longest = 0;
+};
+
+class ColumnDecoder {
+ public:
+  virtual ~ColumnDecoder() = default;
+
+  // The fields it adds, when they are its own rather than its kind's (those of a time stamp are
+  // the time texts chosen); none when its kind's entry lists them.
+  virtual std::span<const AddedField> Fields() const { return {}; }
+
+  // kConverted for a value that gets texts; the others get empty fields.
+  virtual Verdict Judge(const IntegerValue& value) const = 0;
+  // Appends the text of one added field for a value judged kConverted.
+  virtual void AppendText(std::string& out, std::size_t field, const IntegerValue& value) = 0;
+};
+
+}  // namespace halvrenn::cdr
