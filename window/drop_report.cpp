@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "cdr/files/byte_streams.h"
+#include "cdr/files/paths.h"
 #include "cdr/format/summary_text.h"
 #include "time/locale_and_zone.h"
 #include "window/file_drop_texts.h"

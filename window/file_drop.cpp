@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "cdr/files/byte_streams.h"
+#include "cdr/files/file_facts.h"
+#include "cdr/files/paths.h"
 
 namespace halvrenn {
 namespace {

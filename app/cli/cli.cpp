@@ -15,6 +15,8 @@
 #include <string_view>
 
 #include "cdr/convert/conversion.h"
+#include "cdr/files/file_facts.h"
+#include "cdr/files/paths.h"
 #include "cdr/folders/folder_files.h"
 #include "cdr/format/column_kinds.h"
 #include "cdr/format/summary_text.h"

@@ -1,6 +1,6 @@
 #include "file_arguments.h"
 
-#include "cdr/files/byte_streams.h"
+#include "cdr/files/file_facts.h"
 #include "cdr/folders/folder_files.h"
 
 namespace halvrenn::cli {

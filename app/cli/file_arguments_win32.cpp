@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "cdr/files/byte_streams.h"
 #include "cdr/files/long_paths_win32.h"
+#include "cdr/files/paths.h"
 #include "file_arguments.h"
 #include "time/utf16_text.h"
 

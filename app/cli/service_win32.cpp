@@ -19,7 +19,7 @@
 #include <mutex>
 #include <thread>
 
-#include "cdr/files/byte_streams.h"
+#include "cdr/files/temporary_files.h"
 #include "cli.h"
 #include "halvrenn-cdr-messages.h"
 #include "terminal.h"

@@ -7,7 +7,7 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include "cdr/files/byte_streams.h"
+#include "cdr/files/temporary_files.h"
 #include "terminal.h"
 
 namespace halvrenn::cli {

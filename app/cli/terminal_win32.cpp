@@ -9,7 +9,7 @@
 
 #include <mutex>
 
-#include "cdr/files/byte_streams.h"
+#include "cdr/files/temporary_files.h"
 #include "terminal.h"
 #include "time/utf16_text.h"
 

@@ -6,7 +6,8 @@
 #include <memory>
 #include <utility>
 
-#include "cdr/files/byte_streams.h"
+#include "cdr/files/file_facts.h"
+#include "cdr/files/folder_claim.h"
 #include "cdr/format/summary_text.h"
 #include "cdr/watch/watch_loop.h"
 #include "terminal.h"
@@ -168,7 +169,7 @@ std::optional<std::string> UsageProblem(const WatchCommand& command,
     }
   }
   if (!cdr::IsFolder(*command.input)) return "no folder " + *command.input;
-  const std::optional<std::string> input_identity = cdr::FileIdentityOf(*command.input);
+  const std::optional<cdr::FileIdentity> input_identity = cdr::FileIdentityOf(*command.input);
   if (input_identity == cdr::FileIdentityOf(*output)) {
     return "the output folder must differ from the watched folder";
   }

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "cdr/files/byte_streams.h"
+#include "cdr/files/temporary_files.h"
 #include "terminal.h"
 #include "time/path_watch_posix.h"
 #include "watch.h"

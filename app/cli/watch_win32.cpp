@@ -10,8 +10,8 @@
 #include <cstring>
 #include <memory>
 
-#include "cdr/files/byte_streams.h"
 #include "cdr/files/long_paths_win32.h"
+#include "cdr/files/temporary_files.h"
 #include "time/utf16_text.h"
 #include "watch.h"
 

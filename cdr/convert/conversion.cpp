@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "cdr/convert/worker_threads.h"
+#include "cdr/files/file_facts.h"
+#include "cdr/files/temporary_files.h"
 #include "cdr/format/record_converter.h"
 #include "cdr/format/summary_text.h"
 #include "time/locale_and_zone.h"
@@ -106,6 +108,11 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 
 bool Cancelled(const std::atomic<bool>* cancel) {
   return cancel != nullptr && cancel->load(std::memory_order_relaxed);
+}
+
+// An output that cannot be written waits for space when the disk is full.
+Failure WriteFailureOf(const SystemError& error) {
+  return error.DiskFull() ? Failure::kDiskFull : Failure::kCannotWrite;
 }
 
 // One conversion of one stream.
@@ -268,12 +275,12 @@ class StreamConversion {
     if (Cancelled(cancel_)) return Fail(Failure::kCancelled, {});
     const std::size_t old_size = buffer.size();
     buffer.resize(old_size + size);
-    const std::optional<std::size_t> read = input_.Read(buffer.data() + old_size, size);
-    buffer.resize(old_size + read.value_or(0));
+    const Result<std::size_t> read = input_.Read(buffer.data() + old_size, size);
+    buffer.resize(old_size + (read ? *read : 0));
     if (!read) {
       // A read that an interrupt broke off, with the flag that its handler set.
       return Cancelled(cancel_) ? Fail(Failure::kCancelled, {})
-                                : Fail(Failure::kCannotRead, input_.Error());
+                                : Fail(Failure::kCannotRead, read.Error().text);
     }
     if (*read == 0) at_end_ = true;
     result_.summary.bytes_read += *read;
@@ -282,8 +289,8 @@ class StreamConversion {
 
   bool Write(std::string& out) {
     if (out.empty()) return true;
-    if (!output_.Write(out)) {
-      return Fail(output_.DiskFull() ? Failure::kDiskFull : Failure::kCannotWrite, output_.Error());
+    if (const std::optional<SystemError> failed = output_.Write(out)) {
+      return Fail(WriteFailureOf(*failed), failed->text);
     }
     result_.summary.bytes_written += out.size();
     out.clear();
@@ -291,7 +298,7 @@ class StreamConversion {
   }
 
   bool Fail(Failure failure, std::string detail) {
-    result_.outcome = failure == Failure::kCancelled ? Outcome::kCancelled : Outcome::kFailed;
+    result_.outcome = OutcomeOf(failure);
     result_.failure = failure;
     result_.error = FailureText(failure, {}, detail);
     result_.detail = std::move(detail);
@@ -470,18 +477,18 @@ FileResult Converter::ConvertFile(const FileRequest& request, const ProgressCall
   FileResult result;
   result.output = OutputPathFor(request.input, request.output_directory);
   const auto fail = [&](Failure failure, const std::string& path, std::string detail) {
-    result.outcome = failure == Failure::kCancelled ? Outcome::kCancelled : Outcome::kFailed;
+    result.outcome = OutcomeOf(failure);
     result.failure = failure;
     result.failed_path = path;
     result.detail = std::move(detail);
     result.error = FailureText(failure, path, result.detail);
     return std::move(result);
   };
-  std::string error;
-  const std::unique_ptr<ByteSource> input = OpenInputFile(request.input, error);
+  const Result<std::unique_ptr<ByteSource>> opened = OpenInputFile(request.input);
   // An open that waits (a FIFO with no writer yet) is broken off by an interrupt.
-  if (!input && Cancelled(cancel)) return fail(Failure::kCancelled, request.input, {});
-  if (!input) return fail(Failure::kCannotOpen, request.input, error);
+  if (!opened && Cancelled(cancel)) return fail(Failure::kCancelled, request.input, {});
+  if (!opened) return fail(Failure::kCannotOpen, request.input, opened.Error().text);
+  ByteSource& input = **opened;
   // An output this run wrote from another input (two inputs of one name into one folder, or
   // calls and calls.csv) is never replaced, --force or not: it was not there before the run.
   if (request.run != nullptr && request.run->Wrote(result.output)) {
@@ -490,11 +497,12 @@ FileResult Converter::ConvertFile(const FileRequest& request, const ProgressCall
   if (!request.force && PathExists(result.output)) {
     return fail(Failure::kExists, result.output, {});
   }
-  std::unique_ptr<TemporaryFile> output =
-      CreateTemporaryFile(result.output, input->Permissions(), error);
-  if (!output) return fail(Failure::kCannotCreate, result.output, error);
+  Result<std::unique_ptr<TemporaryFile>> created =
+      CreateTemporaryFile(result.output, input.Permissions());
+  if (!created) return fail(Failure::kCannotCreate, result.output, created.Error().text);
+  std::unique_ptr<TemporaryFile>& output = *created;
 
-  StreamResult converted = ConvertStream(*input, *output, progress, cancel);
+  StreamResult converted = ConvertStream(input, *output, progress, cancel);
   result.summary = std::move(converted.summary);
   if (converted.outcome != Outcome::kDone) {
     output.reset();  // removes the temporary file
@@ -509,12 +517,11 @@ FileResult Converter::ConvertFile(const FileRequest& request, const ProgressCall
     output.reset();
     return fail(Failure::kCancelled, result.output, {});
   }
-  if (!output->Commit(request.force)) {
+  if (const std::optional<SystemError> failed = output->Commit(request.force)) {
     if (!request.force && PathExists(result.output)) {
       return fail(Failure::kExists, result.output, {});
     }
-    return fail(output->DiskFull() ? Failure::kDiskFull : Failure::kCannotWrite, result.output,
-                output->Error());
+    return fail(WriteFailureOf(*failed), result.output, failed->text);
   }
   if (request.run != nullptr) request.run->Add(result.output);
   return result;
@@ -574,14 +581,19 @@ std::string_view NotTextKindOf(std::string_view first_bytes, std::string_view he
   return {};
 }
 
+Outcome OutcomeOf(Failure failure) {
+  if (failure == Failure::kNone) return Outcome::kDone;
+  return failure == Failure::kCancelled ? Outcome::kCancelled : Outcome::kFailed;
+}
+
 bool OutputsOfRun::Wrote(std::string_view output) const {
-  const std::optional<std::string> identity = FileIdentityOf(output);
+  const std::optional<FileIdentity> identity = FileIdentityOf(output);
   return identity && std::find(written_.begin(), written_.end(), *identity) != written_.end();
 }
 
 void OutputsOfRun::Add(std::string_view output) {
-  if (std::optional<std::string> identity = FileIdentityOf(output)) {
-    written_.push_back(std::move(*identity));
+  if (const std::optional<FileIdentity> identity = FileIdentityOf(output)) {
+    written_.push_back(*identity);
   }
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "cdr/files/byte_streams.h"
+#include "cdr/files/file_facts.h"
 #include "cdr/files/output_names.h"
 #include "cdr/format/columns.h"
 #include "cdr/format/summary_text.h"
@@ -65,6 +66,9 @@ enum class Failure : unsigned char {
   kCancelled,
 };
 
+// kDone for kNone, kCancelled for kCancelled, else kFailed.
+Outcome OutcomeOf(Failure failure);
+
 // "calls.csv: cannot open: No such file or directory", "out/calls.converted.csv: already
 // exists", "calls.csv.gz: a gzip-compressed file: unpack it first (zcat calls.csv.gz |
 // halvrenn-cdr)": the library's own wording, for callers that need no other.
@@ -92,7 +96,7 @@ class OutputsOfRun {
   void Add(std::string_view output);
 
  private:
-  std::vector<std::string> written_;
+  std::vector<FileIdentity> written_;
 };
 
 struct FileRequest {

@@ -1,8 +1,8 @@
-// Files and standard streams on POSIX systems: plain descriptors, read and written in large
-// pieces. A read interrupted by a signal fails rather than being retried, so that an interrupt
-// (Ctrl+C, whose handler sets the cancellation flag) also ends a read that waits on a terminal.
+// Files, temporary files and standard streams on POSIX systems: plain descriptors, read and
+// written in large pieces. A read interrupted by a signal fails rather than being retried, so that
+// an interrupt (Ctrl+C, whose handler sets the cancellation flag) also ends a read that waits on a
+// terminal.
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,12 +17,13 @@
 #include <fstream>
 
 #include "cdr/files/byte_streams.h"
+#include "cdr/files/file_moves.h"
+#include "cdr/files/paths.h"
+#include "cdr/files/temporary_files.h"
 #include "cdr/files/uncommitted_files.h"
 
 namespace halvrenn::cdr {
 namespace {
-
-std::string ErrorText(int error) { return error == EINTR ? "interrupted" : std::strerror(error); }
 
 class DescriptorSource final : public ByteSource {
  public:
@@ -39,56 +40,42 @@ class DescriptorSource final : public ByteSource {
     if (owned_) close(descriptor_);
   }
 
-  std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
+  Result<std::size_t> Read(char* buffer, std::size_t size) override {
     const ssize_t read = ::read(descriptor_, buffer, size);
-    if (read < 0) {
-      error_ = ErrorText(errno);
-      return std::nullopt;
-    }
+    if (read < 0) return LastSystemError();
     return static_cast<std::size_t>(read);
   }
   std::uint64_t Size() const override { return size_; }
   std::optional<unsigned> Permissions() const override { return permissions_; }
-  std::string Error() const override { return error_; }
 
  private:
   int descriptor_;
   bool owned_;
   std::uint64_t size_ = 0;
   std::optional<unsigned> permissions_;
-  std::string error_;
 };
 
-bool IsDiskFull(int error) { return error == ENOSPC || error == EDQUOT; }
-
-// All of `bytes`; on an error its text and number in `error` and `code`.
-bool WriteAll(int descriptor, std::string_view bytes, std::string& error, int& code) {
+std::optional<SystemError> WriteAll(int descriptor, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      code = errno;
-      error = ErrorText(errno);
-      return false;
+      return LastSystemError();
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
-  return true;
+  return std::nullopt;
 }
 
 class DescriptorSink final : public ByteSink {
  public:
   explicit DescriptorSink(int descriptor) : descriptor_(descriptor) {}
-  bool Write(std::string_view bytes) override {
-    return WriteAll(descriptor_, bytes, error_, code_);
+  std::optional<SystemError> Write(std::string_view bytes) override {
+    return WriteAll(descriptor_, bytes);
   }
-  std::string Error() const override { return error_; }
-  bool DiskFull() const override { return IsDiskFull(code_); }
 
  private:
   int descriptor_;
-  std::string error_;
-  int code_ = 0;
 };
 
 UncommittedFiles<char> uncommitted;
@@ -141,23 +128,21 @@ class PosixTemporaryFile final : public TemporaryFile {
   PosixTemporaryFile& operator=(const PosixTemporaryFile&) = delete;
   ~PosixTemporaryFile() override { Discard(); }
 
-  bool Write(std::string_view bytes) override {
-    return WriteAll(descriptor_, bytes, error_, code_);
+  std::optional<SystemError> Write(std::string_view bytes) override {
+    return WriteAll(descriptor_, bytes);
   }
-  std::string Error() const override { return error_; }
-  bool DiskFull() const override { return IsDiskFull(code_); }
 
-  bool Commit(bool replace) override {
+  std::optional<SystemError> Commit(bool replace) override {
     // fsync() first, so that the rename never lands before the bytes; close() also reports the
     // write errors that some file systems (NFS) hold back until then.
-    if (fsync(descriptor_) != 0 && errno != EINVAL) return Fail(errno);
+    if (fsync(descriptor_) != 0 && errno != EINVAL) return Fail(LastSystemError());
     if (temporary_.empty()) {
       const std::string linked = "/proc/self/fd/" + std::to_string(descriptor_);
       // A link never replaces a name: straight to the destination it is the commit that keeps
       // an existing one; to replace, it names the file beside it for the rename below.
       std::string name = replace ? NextTemporaryPath(destination_) : destination_;
       if (linkat(AT_FDCWD, linked.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-        return Fail(errno);
+        return Fail(LastSystemError());
       }
       if (!replace) return CloseLinked();
       temporary_ = std::move(name);
@@ -165,43 +150,39 @@ class PosixTemporaryFile final : public TemporaryFile {
     }
     const int closed = close(descriptor_);
     descriptor_ = -1;
-    if (closed != 0) return Fail(errno);
+    if (closed != 0) return Fail(LastSystemError());
     if (replace) {
-      if (std::rename(temporary_.c_str(), destination_.c_str()) != 0) return Fail(errno);
-    } else if (renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, destination_.c_str(),
-                         RENAME_NOREPLACE) != 0) {
-      if (errno != EINVAL && errno != ENOSYS) return Fail(errno);
-      // A file system without RENAME_NOREPLACE: a hard link fails just as well on an existing name.
-      if (link(temporary_.c_str(), destination_.c_str()) != 0) return Fail(errno);
-      unlink(temporary_.c_str());
+      if (std::rename(temporary_.c_str(), destination_.c_str()) != 0) {
+        return Fail(LastSystemError());
+      }
+    } else if (std::optional<SystemError> failed = MoveWithoutReplacing(temporary_, destination_)) {
+      return Fail(std::move(*failed));
     }
     committed_ = true;
     uncommitted.Leave(temporary_.c_str());
     FlushFolder();
-    return true;
+    return std::nullopt;
   }
 
  private:
   // The unnamed file linked to the destination: closed, and the name taken back if the close
   // reports a write error held back until then.
-  bool CloseLinked() {
+  std::optional<SystemError> CloseLinked() {
     const int closed = close(descriptor_);
     descriptor_ = -1;
     if (closed != 0) {
-      const int error = errno;
+      SystemError error = LastSystemError();
       unlink(destination_.c_str());
-      return Fail(error);
+      return Fail(std::move(error));
     }
     committed_ = true;
     FlushFolder();
-    return true;
+    return std::nullopt;
   }
 
-  bool Fail(int error) {
-    code_ = error;
-    error_ = ErrorText(error);
+  std::optional<SystemError> Fail(SystemError error) {
     Discard();
-    return false;
+    return error;
   }
 
   void Discard() {
@@ -229,30 +210,23 @@ class PosixTemporaryFile final : public TemporaryFile {
   std::string temporary_;
   std::string destination_;
   bool committed_ = false;
-  std::string error_;
-  int code_ = 0;
 };
 
 }  // namespace
 
-std::unique_ptr<ByteSource> OpenInputFile(std::string_view path, std::string& error) {
+Result<std::unique_ptr<ByteSource>> OpenInputFile(std::string_view path) {
   const int descriptor = open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) {
-    error = ErrorText(errno);
-    return nullptr;
-  }
+  if (descriptor < 0) return LastSystemError();
   struct stat status {};
   if (fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode)) {
     close(descriptor);
-    error = ErrorText(EISDIR);
-    return nullptr;
+    return SystemErrorOf(EISDIR);
   }
   return std::make_unique<DescriptorSource>(descriptor, true);
 }
 
-std::unique_ptr<TemporaryFile> CreateTemporaryFile(std::string_view destination,
-                                                   std::optional<unsigned> permissions,
-                                                   std::string& error) {
+Result<std::unique_ptr<TemporaryFile>> CreateTemporaryFile(std::string_view destination,
+                                                           std::optional<unsigned> permissions) {
   const mode_t mode = (permissions ? *permissions & 0777U : 0666U) & ~ProcessUmask();
   if (UnnamedFilesLinkable()) {
     // No O_EXCL: that would forbid the link. A file system that refuses unnamed files (NFS,
@@ -262,9 +236,9 @@ std::unique_ptr<TemporaryFile> CreateTemporaryFile(std::string_view destination,
         open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (descriptor >= 0) {
       if (fchmod(descriptor, mode) != 0) {
-        error = ErrorText(errno);
+        SystemError error = LastSystemError();
         close(descriptor);
-        return nullptr;
+        return error;
       }
       return std::make_unique<PosixTemporaryFile>(descriptor, std::string(),
                                                   std::string(destination));
@@ -276,65 +250,22 @@ std::unique_ptr<TemporaryFile> CreateTemporaryFile(std::string_view destination,
     if (descriptor >= 0) {
       // Widened to the input's permissions only now, so that no one else may open it before.
       if (fchmod(descriptor, mode) != 0) {
-        error = ErrorText(errno);
+        SystemError error = LastSystemError();
         close(descriptor);
         unlink(temporary.c_str());
-        return nullptr;
+        return error;
       }
       return std::make_unique<PosixTemporaryFile>(descriptor, std::move(temporary),
                                                   std::string(destination));
     }
-    if (errno != EEXIST) {
-      error = ErrorText(errno);
-      return nullptr;
-    }
+    SystemError error = LastSystemError();
+    if (!error.NameTaken()) return error;
   }
-  error = ErrorText(EEXIST);
-  return nullptr;
+  return NameTakenError();
 }
 
 void RemoveTemporaryFilesNow() noexcept {
   uncommitted.ForEach([](const char* path) { unlink(path); });
-}
-
-std::optional<std::string> FileIdentityOf(std::string_view path) {
-  struct stat status {};
-  if (stat(std::string(path).c_str(), &status) != 0) return std::nullopt;
-  return std::to_string(status.st_dev) + ':' + std::to_string(status.st_ino);
-}
-
-bool IsPathSeparator(char c) { return c == '/'; }
-char PreferredPathSeparator() { return '/'; }
-
-bool PathExists(std::string_view path) {
-  struct stat status {};
-  return lstat(std::string(path).c_str(), &status) == 0;
-}
-
-bool IsFolder(std::string_view path) {
-  struct stat status {};
-  return stat(std::string(path).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-std::optional<std::uint64_t> FileSizeOf(std::string_view path) {
-  struct stat status {};
-  if (stat(std::string(path).c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
-    return std::nullopt;
-  }
-  return static_cast<std::uint64_t>(status.st_size);
-}
-
-std::vector<std::string> RegularFilesIn(std::string_view folder) {
-  std::vector<std::string> files;
-  DIR* directory = opendir(std::string(folder).c_str());
-  if (directory == nullptr) return files;
-  while (const dirent* entry = readdir(directory)) {
-    const std::string path = JoinPath(folder, entry->d_name);
-    struct stat status {};
-    if (stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) files.push_back(path);
-  }
-  closedir(directory);
-  return files;
 }
 
 std::unique_ptr<ByteSource> StandardInput() {

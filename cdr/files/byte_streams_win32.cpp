@@ -1,6 +1,5 @@
-// Files and standard streams on Windows: handles read and written as bytes (no text mode), file
-// names in UTF-16 (in the \\?\ form when long: long_paths_win32.h), errors as the system words
-// them.
+// Files, temporary files and standard streams on Windows: handles read and written as bytes (no
+// text mode), file names in UTF-16 (in the \\?\ form when long: long_paths_win32.h).
 
 #include <windows.h>
 
@@ -14,25 +13,12 @@
 
 #include "cdr/files/byte_streams.h"
 #include "cdr/files/long_paths_win32.h"
+#include "cdr/files/paths.h"
+#include "cdr/files/temporary_files.h"
 #include "cdr/files/uncommitted_files.h"
-#include "time/utf16_text.h"
 
 namespace halvrenn::cdr {
 namespace {
-
-std::string ErrorText(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = length > 0 && text != nullptr ? std::wstring(text, length) : L"";
-  if (text != nullptr) LocalFree(text);
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
-                              message.back() == L'.' || message.back() == L' ')) {
-    message.pop_back();
-  }
-  return message.empty() ? "error " + std::to_string(error) : Utf8FromUtf16(message);
-}
 
 class HandleSource final : public ByteSource {
  public:
@@ -48,55 +34,43 @@ class HandleSource final : public ByteSource {
     if (owned_) CloseHandle(handle_);
   }
 
-  std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
+  Result<std::size_t> Read(char* buffer, std::size_t size) override {
     DWORD read = 0;
     const auto wanted = static_cast<DWORD>(std::min<std::size_t>(size, 1U << 30));
     if (!ReadFile(handle_, buffer, wanted, &read, nullptr)) {
       const DWORD error = GetLastError();
       if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) return 0;  // the writer ended
-      error_ = ErrorText(error);
-      return std::nullopt;
+      return SystemErrorOf(static_cast<int>(error));
     }
     return read;
   }
   std::uint64_t Size() const override { return size_; }
-  std::string Error() const override { return error_; }
 
  private:
   HANDLE handle_;
   bool owned_;
   std::uint64_t size_ = 0;
-  std::string error_;
 };
 
-bool IsDiskFull(DWORD error) { return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL; }
-
-// All of `bytes`; on an error its text and number in `error` and `code`.
-bool WriteAll(HANDLE handle, std::string_view bytes, std::string& error, DWORD& code) {
+std::optional<SystemError> WriteAll(HANDLE handle, std::string_view bytes) {
   while (!bytes.empty()) {
     DWORD written = 0;
     const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1U << 30));
-    if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr)) {
-      code = GetLastError();
-      error = ErrorText(code);
-      return false;
-    }
+    if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr)) return LastSystemError();
     bytes.remove_prefix(written);
   }
-  return true;
+  return std::nullopt;
 }
 
 class HandleSink final : public ByteSink {
  public:
   explicit HandleSink(HANDLE handle) : handle_(handle) {}
-  bool Write(std::string_view bytes) override { return WriteAll(handle_, bytes, error_, code_); }
-  std::string Error() const override { return error_; }
-  bool DiskFull() const override { return IsDiskFull(code_); }
+  std::optional<SystemError> Write(std::string_view bytes) override {
+    return WriteAll(handle_, bytes);
+  }
 
  private:
   HANDLE handle_;
-  std::string error_;
-  DWORD code_ = 0;
 };
 
 UncommittedFiles<wchar_t> uncommitted;
@@ -111,17 +85,17 @@ class WindowsTemporaryFile final : public TemporaryFile {
   WindowsTemporaryFile& operator=(const WindowsTemporaryFile&) = delete;
   ~WindowsTemporaryFile() override { Discard(); }
 
-  bool Write(std::string_view bytes) override { return WriteAll(handle_, bytes, error_, code_); }
-  std::string Error() const override { return error_; }
-  bool DiskFull() const override { return IsDiskFull(code_); }
+  std::optional<SystemError> Write(std::string_view bytes) override {
+    return WriteAll(handle_, bytes);
+  }
 
-  bool Commit(bool replace) override {
+  std::optional<SystemError> Commit(bool replace) override {
     // Flushed before the rename, which MOVEFILE_WRITE_THROUGH writes through to the disk.
-    if (!FlushFileBuffers(handle_)) return Fail(GetLastError());
+    if (!FlushFileBuffers(handle_)) return Fail(LastSystemError());
     FILE_DISPOSITION_INFO kept{};
     kept.DeleteFile = FALSE;
     if (!SetFileInformationByHandle(handle_, FileDispositionInfo, &kept, sizeof kept)) {
-      return Fail(GetLastError());
+      return Fail(LastSystemError());
     }
     if (RenameByHandle(replace)) {
       // The rename is flushed with the file's own metadata.
@@ -130,36 +104,38 @@ class WindowsTemporaryFile final : public TemporaryFile {
       handle_ = INVALID_HANDLE_VALUE;
       committed_ = true;
       uncommitted.Leave(temporary_.c_str());
-      return true;
+      return std::nullopt;
     }
     const DWORD failure = GetLastError();
-    if (failure != ERROR_INVALID_PARAMETER && failure != ERROR_NOT_SUPPORTED) return Fail(failure);
+    if (failure != ERROR_INVALID_PARAMETER && failure != ERROR_NOT_SUPPORTED) {
+      return Fail(SystemErrorOf(static_cast<int>(failure)));
+    }
     // A file system (or system) that renames no open file by its handle: by its name instead.
     const BOOL closed = CloseHandle(handle_);
     handle_ = INVALID_HANDLE_VALUE;
-    if (!closed) return Fail(GetLastError());
+    if (!closed) return Fail(LastSystemError());
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (!MoveFileExW(temporary_.c_str(), destination_.c_str(), flags)) return Fail(GetLastError());
+    if (!MoveFileExW(temporary_.c_str(), destination_.c_str(), flags)) {
+      return Fail(LastSystemError());
+    }
     committed_ = true;
     uncommitted.Leave(temporary_.c_str());
-    return true;
+    return std::nullopt;
   }
 
  private:
   // FILE_RENAME_INFO takes the destination's full path in the system's own form, \??\C:\... or
   // \??\UNC\server\share\...; GetLastError() tells why it failed.
   bool RenameByHandle(bool replace) const {
-    const DWORD length = GetFullPathNameW(destination_.c_str(), 0, nullptr, nullptr);
-    if (length == 0) return false;
-    std::wstring full(length, L'\0');
-    full.resize(GetFullPathNameW(destination_.c_str(), length, full.data(), nullptr));
+    const std::optional<std::wstring> full = FullPathName(destination_);
+    if (!full) return false;
     std::wstring target;
-    if (full.starts_with(L"\\\\?\\")) {
-      target = L"\\??\\" + full.substr(4);
-    } else if (full.starts_with(L"\\\\")) {
-      target = L"\\??\\UNC\\" + full.substr(2);
+    if (full->starts_with(L"\\\\?\\")) {
+      target = L"\\??\\" + full->substr(4);
+    } else if (full->starts_with(L"\\\\")) {
+      target = L"\\??\\UNC\\" + full->substr(2);
     } else {
-      target = L"\\??\\" + full;
+      target = L"\\??\\" + *full;
     }
     const std::size_t bytes = sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t);
     if (bytes > ULONG_MAX) {
@@ -177,11 +153,9 @@ class WindowsTemporaryFile final : public TemporaryFile {
            FALSE;
   }
 
-  bool Fail(DWORD error) {
-    code_ = error;
-    error_ = ErrorText(error);
+  std::optional<SystemError> Fail(SystemError error) {
     Discard();
-    return false;
+    return error;
   }
 
   void Discard() {
@@ -198,26 +172,20 @@ class WindowsTemporaryFile final : public TemporaryFile {
   std::wstring temporary_;
   std::wstring destination_;
   bool committed_ = false;
-  std::string error_;
-  DWORD code_ = 0;
 };
 
 }  // namespace
 
-std::unique_ptr<ByteSource> OpenInputFile(std::string_view path, std::string& error) {
+Result<std::unique_ptr<ByteSource>> OpenInputFile(std::string_view path) {
   const HANDLE handle =
       CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    error = ErrorText(GetLastError());
-    return nullptr;
-  }
+  if (handle == INVALID_HANDLE_VALUE) return LastSystemError();
   return std::make_unique<HandleSource>(handle, true);
 }
 
-std::unique_ptr<TemporaryFile> CreateTemporaryFile(std::string_view destination,
-                                                   std::optional<unsigned> /*permissions*/,
-                                                   std::string& error) {
+Result<std::unique_ptr<TemporaryFile>> CreateTemporaryFile(
+    std::string_view destination, std::optional<unsigned> /*permissions*/) {
   static std::atomic<std::uint32_t> counter{GetTickCount() ^ (GetCurrentProcessId() << 16)};
   for (int attempt = 0; attempt < 100; ++attempt) {
     // A multiplier that is odd and large spreads the names of one process's files apart.
@@ -236,68 +204,15 @@ std::unique_ptr<TemporaryFile> CreateTemporaryFile(std::string_view destination,
       return std::make_unique<WindowsTemporaryFile>(handle, std::move(temporary),
                                                     SystemPath(destination));
     }
-    const DWORD failure = GetLastError();
-    if (failure != ERROR_FILE_EXISTS && failure != ERROR_ALREADY_EXISTS) {
-      error = ErrorText(failure);
-      return nullptr;
-    }
+    SystemError failure = LastSystemError();
+    if (!failure.NameTaken()) return failure;
   }
-  error = ErrorText(ERROR_FILE_EXISTS);
-  return nullptr;
+  return NameTakenError();
 }
 
 void RemoveTemporaryFilesNow() noexcept {
   // Marked for deletion now; gone when the process ends and its handle closes.
   uncommitted.ForEach([](const wchar_t* path) { DeleteFileW(path); });
-}
-
-std::optional<std::string> FileIdentityOf(std::string_view path) {
-  const HANDLE handle = CreateFileW(SystemPath(path).c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
-  BY_HANDLE_FILE_INFORMATION information{};
-  const BOOL known = GetFileInformationByHandle(handle, &information);
-  CloseHandle(handle);
-  if (!known) return std::nullopt;
-  return std::to_string(information.dwVolumeSerialNumber) + ':' +
-         std::to_string((std::uint64_t{information.nFileIndexHigh} << 32) |
-                        information.nFileIndexLow);
-}
-
-bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
-char PreferredPathSeparator() { return '\\'; }
-
-bool PathExists(std::string_view path) {
-  return GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool IsFolder(std::string_view path) {
-  const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-std::optional<std::uint64_t> FileSizeOf(std::string_view path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &data) ||
-      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return std::nullopt;
-  }
-  return (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
-}
-
-std::vector<std::string> RegularFilesIn(std::string_view folder) {
-  std::vector<std::string> files;
-  WIN32_FIND_DATAW found{};
-  const HANDLE search = FindFirstFileW(SystemPath(JoinPath(folder, "*")).c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return files;
-  do {
-    if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0) {
-      files.push_back(JoinPath(folder, Utf8FromUtf16(found.cFileName)));
-    }
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-  return files;
 }
 
 std::unique_ptr<ByteSource> StandardInput() {

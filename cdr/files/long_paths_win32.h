@@ -9,6 +9,7 @@
 // "\\server\share\...\calls.csv" gives "\\?\UNC\server\share\...\calls.csv", and "calls.csv"
 // stays "calls.csv".
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,5 +19,9 @@ namespace halvrenn::cdr {
 // enough for every one of them (a folder's path must leave room for an 8.3 name, 12
 // characters), else absolute in the \\?\ form.
 std::wstring SystemPath(std::string_view path);
+
+// The system's full path name of `path` (GetFullPathNameW): absolute, with backslashes and no
+// "." or ".." steps; nothing when the system gives none.
+std::optional<std::wstring> FullPathName(const std::wstring& path);
 
 }  // namespace halvrenn::cdr

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "cdr/files/byte_streams.h"
+#include "cdr/files/paths.h"
 
 namespace halvrenn::cdr {
 namespace {

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 
-#include "cdr/files/byte_streams.h"
+#include "cdr/files/file_facts.h"
 #include "cdr/files/output_names.h"
+#include "cdr/files/paths.h"
+#include "cdr/files/temporary_files.h"
 
 namespace halvrenn::cdr {
 namespace {
@@ -40,7 +42,7 @@ constexpr std::array<std::array<std::string_view, 2>, 7> kSkipWords{{
 }};
 
 void AddFolder(const std::string& folder, int level, int deepest_level, FolderFiles& found) {
-  std::optional<std::vector<FolderEntry>> entries = EntriesOf(folder);
+  Result<std::vector<FolderEntry>> entries = EntriesOf(folder);
   if (!entries) {
     found.skipped.push_back({folder, SkipReason::kUnreadable});
     return;

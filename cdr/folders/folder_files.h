@@ -4,8 +4,8 @@
 // halvrenn-cdr's command line alike: its own files and those of its sub-folders (a day's folder
 // often holds one folder per node), bounded in depth and never through a link, leaving out what
 // no one means to convert. What is left out is listed with the reason, so that a report can say
-// how many files were skipped and why. One file per platform lists a folder's entries:
-// folder_files_posix.cpp, folder_files_win32.cpp.
+// how many files were skipped and why. A folder's entries are the platform's (EntriesOf,
+// file_facts.h).
 //
 // Example: for day/ holding calls.csv, desktop.ini, calls.converted.csv and node2/cdr_1,
 //   FolderFiles found = FilesOfFolder("day");
@@ -60,23 +60,5 @@ std::string SkippedSummary(const std::vector<SkippedPath>& skipped);
 constexpr int kDeepestFolderLevel = 6;
 
 FolderFiles FilesOfFolder(std::string_view folder, int deepest_level = kDeepestFolderLevel);
-
-// The path from the root, so that a report and a file manager find it whatever the current
-// folder is later: on POSIX joined to the current folder ("." steps and doubled separators
-// dropped, ".." kept, links not resolved), on Windows the system's full path name. A path that
-// cannot be made absolute stays as it is.
-std::string AbsolutePath(std::string_view path);
-
-// One entry of a folder as the platform reports it, without following links.
-struct FolderEntry {
-  enum class Kind : unsigned char { kFile, kFolder, kFolderLink, kOther };
-  std::string name;
-  Kind kind = Kind::kOther;
-  bool hidden = false;  // by the system's own mark (the hidden or system attribute)
-};
-
-// The entries of a folder but "." and "..", in no particular order; nothing when it cannot be
-// listed.
-std::optional<std::vector<FolderEntry>> EntriesOf(std::string_view folder);
 
 }  // namespace halvrenn::cdr

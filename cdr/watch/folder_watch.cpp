@@ -6,8 +6,8 @@
 #include <map>
 #include <utility>
 
-#include "cdr/files/byte_streams.h"
-#include "cdr/folders/folder_files.h"
+#include "cdr/files/file_facts.h"
+#include "cdr/files/paths.h"
 #include "cdr/watch/wake_signal.h"
 
 namespace halvrenn::cdr {
@@ -52,7 +52,7 @@ class ScanningWatch final : public WakeableFolderWatch {
 
  private:
   bool Scan(std::map<std::string, FileState>& states) const {
-    const std::optional<std::vector<FolderEntry>> entries = EntriesOf(folder_);
+    const Result<std::vector<FolderEntry>> entries = EntriesOf(folder_);
     if (!entries) return false;
     for (const FolderEntry& entry : *entries) {
       if (entry.kind == FolderEntry::Kind::kOther) {

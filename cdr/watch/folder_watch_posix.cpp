@@ -1,34 +1,23 @@
-// A folder's changes on Linux by inotify, and the file facts the watcher needs. A writer's close
-// (IN_CLOSE_WRITE) and a rename into the folder (IN_MOVED_TO) mark a file complete; creation and
-// attribute changes only mark it for a look. Whether anyone still writes a file is asked of the
-// kernel's leases: a read lease is granted only while no one has the file open for writing.
+// A folder's changes on Linux by inotify, and the wake signal. A writer's close (IN_CLOSE_WRITE)
+// and a rename into the folder (IN_MOVED_TO) mark a file complete; creation and attribute
+// changes only mark it for a look.
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/inotify.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <climits>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
-#include "cdr/files/byte_streams.h"
+#include "cdr/files/system_error.h"
 #include "cdr/watch/folder_watch.h"
 #include "cdr/watch/wake_signal.h"
 
 namespace halvrenn::cdr {
 namespace {
-
-std::int64_t Nanoseconds(const timespec& time) {
-  return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
-}
 
 class InotifyWatch final : public WakeableFolderWatch {
  public:
@@ -42,7 +31,7 @@ class InotifyWatch final : public WakeableFolderWatch {
   bool Open(std::string& error) {
     descriptor_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (descriptor_ < 0 || !AddWatch()) {
-      error = std::strerror(errno);
+      error = LastSystemError().text;
       return false;
     }
     return true;
@@ -120,19 +109,6 @@ class InotifyWatch final : public WakeableFolderWatch {
   int watch_ = -1;
 };
 
-class LockedFolder final : public FolderClaim {
- public:
-  explicit LockedFolder(int descriptor) : descriptor_(descriptor) {}
-  LockedFolder(const LockedFolder&) = delete;
-  LockedFolder& operator=(const LockedFolder&) = delete;
-  ~LockedFolder() override {
-    if (descriptor_ >= 0) close(descriptor_);
-  }
-
- private:
-  int descriptor_;
-};
-
 }  // namespace
 
 WakeSignal::WakeSignal() {
@@ -174,93 +150,6 @@ std::unique_ptr<FolderWatch> WatchFolderEvents(std::string_view folder, std::str
   auto watch = std::make_unique<InotifyWatch>(folder);
   if (!watch->Open(error)) return nullptr;
   return watch;
-}
-
-std::optional<FileState> StateOf(std::string_view path) {
-  struct stat status {};
-  if (stat(std::string(path).c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
-    return std::nullopt;
-  }
-  FileState state;
-  state.size = static_cast<std::uint64_t>(status.st_size);
-  state.modified = Nanoseconds(status.st_mtim);
-  state.changed = Nanoseconds(status.st_ctim);
-  state.device = status.st_dev;
-  state.file = status.st_ino;
-  return state;
-}
-
-bool IsSpecialFile(std::string_view path) {
-  struct stat status {};
-  return stat(std::string(path).c_str(), &status) == 0 &&
-         (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode) || S_ISCHR(status.st_mode) ||
-          S_ISBLK(status.st_mode));
-}
-
-Writers OtherWritersOf(std::string_view path) {
-  // Non-blocking, so that a file under another process's write lease does not hold us up.
-  const int descriptor = open(std::string(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (descriptor < 0) return Writers::kUnknown;
-  // A writer that opens the file while the lease is held breaks it, and the kernel tells the
-  // holder by a signal, SIGIO unless set otherwise, which would end the program: SIGURG is
-  // ignored unless handled. The lease is let go at once, so such a writer waits no longer.
-  fcntl(descriptor, F_SETSIG, SIGURG);
-  Writers writers = Writers::kUnknown;
-  if (fcntl(descriptor, F_SETLEASE, F_RDLCK) == 0) {
-    fcntl(descriptor, F_SETLEASE, F_UNLCK);
-    writers = Writers::kNone;
-  } else if (errno == EAGAIN || errno == EBUSY) {
-    writers = Writers::kSome;
-  }
-  close(descriptor);
-  return writers;
-}
-
-bool LinkLeadsOutOf(std::string_view path, std::string_view folder) {
-  const std::string link(path);
-  struct stat status {};
-  if (lstat(link.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return false;
-  char* target = realpath(link.c_str(), nullptr);
-  char* root = realpath(std::string(folder).c_str(), nullptr);
-  const bool inside = target != nullptr && root != nullptr &&
-                      std::string_view(target).starts_with(JoinPath(root, ""));
-  free(target);
-  free(root);
-  return !inside;
-}
-
-MoveResult MoveWithoutReplacing(std::string_view from, std::string_view to, std::string& error) {
-  const std::string source(from);
-  const std::string destination(to);
-  const auto failed = [&](int code) {
-    if (code == EEXIST) return MoveResult::kExists;
-    if (code == EXDEV) return MoveResult::kOtherVolume;
-    error = std::strerror(code);
-    return MoveResult::kFailed;
-  };
-  if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) == 0) {
-    return MoveResult::kMoved;
-  }
-  if (errno != EINVAL && errno != ENOSYS) return failed(errno);
-  // A file system without RENAME_NOREPLACE: a hard link fails just as well on an existing name.
-  if (link(source.c_str(), destination.c_str()) != 0) return failed(errno);
-  unlink(source.c_str());
-  return MoveResult::kMoved;
-}
-
-bool RemoveFile(std::string_view path, std::string& error) {
-  if (unlink(std::string(path).c_str()) == 0 || errno == ENOENT) return true;
-  error = std::strerror(errno);
-  return false;
-}
-
-std::unique_ptr<FolderClaim> ClaimFolder(std::string_view folder) {
-  const int descriptor = open(std::string(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (descriptor >= 0 && flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-    close(descriptor);
-    return nullptr;
-  }
-  return std::make_unique<LockedFolder>(descriptor);
 }
 
 }  // namespace halvrenn::cdr

@@ -1,7 +1,7 @@
-// A folder's changes on Windows by ReadDirectoryChangesW, and the file facts the watcher needs.
-// The system reports no writer's close, so every change only marks a file for a look: it is
-// complete once it opens without sharing write access (no one has it open for writing) and its
-// size and times have stayed the same for a moment.
+// A folder's changes on Windows by ReadDirectoryChangesW, and the wake signal. The system
+// reports no writer's close, so every change only marks a file for a look: it is complete once
+// it opens without sharing write access (no one has it open for writing) and its size and times
+// have stayed the same for a moment.
 
 #include <windows.h>
 
@@ -9,10 +9,9 @@
 #include <array>
 #include <cstddef>
 #include <cstring>
-#include <cwctype>
 
-#include "cdr/files/byte_streams.h"
 #include "cdr/files/long_paths_win32.h"
+#include "cdr/files/system_error.h"
 #include "cdr/watch/folder_watch.h"
 #include "cdr/watch/wake_signal.h"
 #include "time/utf16_text.h"
@@ -20,30 +19,8 @@
 namespace halvrenn::cdr {
 namespace {
 
-std::string ErrorText(DWORD error) {
-  std::array<wchar_t, 512> text{};
-  const DWORD length =
-      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                     text.data(), static_cast<DWORD>(text.size()), nullptr);
-  std::wstring message(text.data(), length);
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
-                              message.back() == L'.' || message.back() == L' ')) {
-    message.pop_back();
-  }
-  return message.empty() ? "error " + std::to_string(error) : Utf8FromUtf16(message);
-}
-
 // The longest wait short of INFINITE.
 constexpr DWORD kLongestWait = INFINITE - 1;
-
-std::int64_t Ticks(LARGE_INTEGER time) { return time.QuadPart; }
-
-// A handle that reads a file's attributes and nothing else, so that no writer is disturbed.
-HANDLE OpenForAttributes(std::string_view path) {
-  return CreateFileW(SystemPath(path).c_str(), FILE_READ_ATTRIBUTES,
-                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-}
 
 class DirectoryChangesWatch final : public WakeableFolderWatch {
  public:
@@ -58,7 +35,7 @@ class DirectoryChangesWatch final : public WakeableFolderWatch {
   bool Open(std::string& error) {
     event_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (event_ == nullptr || !Listen()) {
-      error = ErrorText(GetLastError());
+      error = LastSystemError().text;
       return false;
     }
     return true;
@@ -147,33 +124,6 @@ class DirectoryChangesWatch final : public WakeableFolderWatch {
   alignas(DWORD) std::array<char, 64 * 1024> buffer_{};
 };
 
-class NamedClaim final : public FolderClaim {
- public:
-  explicit NamedClaim(HANDLE mutex) : mutex_(mutex) {}
-  NamedClaim(const NamedClaim&) = delete;
-  NamedClaim& operator=(const NamedClaim&) = delete;
-  ~NamedClaim() override {
-    if (mutex_ != nullptr) CloseHandle(mutex_);
-  }
-
- private:
-  HANDLE mutex_;
-};
-
-// The path a handle's file has once links and junctions are followed, upper-cased for comparing.
-std::optional<std::wstring> FinalPath(std::string_view path) {
-  const HANDLE handle = OpenForAttributes(path);
-  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::wstring final(32768, L'\0');
-  const DWORD length =
-      GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()), 0);
-  CloseHandle(handle);
-  if (length == 0 || length >= final.size()) return std::nullopt;
-  final.resize(length);
-  for (wchar_t& c : final) c = static_cast<wchar_t>(std::towupper(c));
-  return final;
-}
-
 }  // namespace
 
 WakeSignal::WakeSignal() {
@@ -198,86 +148,6 @@ std::unique_ptr<FolderWatch> WatchFolderEvents(std::string_view folder, std::str
   auto watch = std::make_unique<DirectoryChangesWatch>(folder);
   if (!watch->Open(error)) return nullptr;
   return watch;
-}
-
-std::optional<FileState> StateOf(std::string_view path) {
-  const HANDLE handle = OpenForAttributes(path);
-  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
-  BY_HANDLE_FILE_INFORMATION information{};
-  FILE_BASIC_INFO basic{};
-  const bool read = GetFileInformationByHandle(handle, &information) &&
-                    GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic);
-  CloseHandle(handle);
-  if (!read || (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::nullopt;
-  FileState state;
-  state.size = (std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow;
-  state.modified = Ticks(basic.LastWriteTime);
-  state.changed = std::max(Ticks(basic.ChangeTime), Ticks(basic.CreationTime));
-  state.device = information.dwVolumeSerialNumber;
-  state.file = (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
-  state.hidden =
-      (information.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
-  return state;
-}
-
-Writers OtherWritersOf(std::string_view path) {
-  const HANDLE handle =
-      CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle != INVALID_HANDLE_VALUE) {
-    CloseHandle(handle);
-    return Writers::kNone;
-  }
-  return GetLastError() == ERROR_SHARING_VIOLATION ? Writers::kSome : Writers::kUnknown;
-}
-
-bool IsSpecialFile(std::string_view /*path*/) { return false; }
-
-bool LinkLeadsOutOf(std::string_view path, std::string_view folder) {
-  const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-    return false;
-  }
-  const std::optional<std::wstring> target = FinalPath(path);
-  const std::optional<std::wstring> root = FinalPath(folder);
-  return !target || !root || !target->starts_with(*root + L"\\");
-}
-
-MoveResult MoveWithoutReplacing(std::string_view from, std::string_view to, std::string& error) {
-  if (MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), 0)) return MoveResult::kMoved;
-  const DWORD code = GetLastError();
-  if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) return MoveResult::kExists;
-  if (code == ERROR_NOT_SAME_DEVICE) return MoveResult::kOtherVolume;
-  error = ErrorText(code);
-  return MoveResult::kFailed;
-}
-
-bool RemoveFile(std::string_view path, std::string& error) {
-  if (DeleteFileW(SystemPath(path).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return true;
-  error = ErrorText(GetLastError());
-  return false;
-}
-
-// A named mutex per folder, by its volume and file index: in the Global namespace where the
-// account may make one (services, administrators), else in the session's.
-std::unique_ptr<FolderClaim> ClaimFolder(std::string_view folder) {
-  const HANDLE handle = OpenForAttributes(folder);
-  BY_HANDLE_FILE_INFORMATION information{};
-  const bool known =
-      handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &information);
-  if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  if (!known) return std::make_unique<NamedClaim>(nullptr);
-  const std::wstring name = L"halvrenn-cdr-watch-" +
-                            std::to_wstring(information.dwVolumeSerialNumber) + L"-" +
-                            std::to_wstring(information.nFileIndexHigh) + L"-" +
-                            std::to_wstring(information.nFileIndexLow);
-  HANDLE mutex = CreateMutexW(nullptr, FALSE, (L"Global\\" + name).c_str());
-  if (mutex == nullptr) mutex = CreateMutexW(nullptr, FALSE, (L"Local\\" + name).c_str());
-  if (mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
-    CloseHandle(mutex);
-    return nullptr;
-  }
-  return std::make_unique<NamedClaim>(mutex);
 }
 
 }  // namespace halvrenn::cdr

@@ -7,6 +7,10 @@
 #include <vector>
 
 #include "cdr/files/byte_streams.h"
+#include "cdr/files/file_facts.h"
+#include "cdr/files/file_moves.h"
+#include "cdr/files/paths.h"
+#include "cdr/files/temporary_files.h"
 #include "cdr/folders/folder_files.h"
 #include "cdr/watch/watch_state.h"
 
@@ -24,18 +28,17 @@ bool SameBytes(const std::string& a, const std::string& b) {
   const std::optional<FileState> first = StateOf(a);
   const std::optional<FileState> second = StateOf(b);
   if (!first || !second || first->size != second->size) return false;
-  std::string error;
-  const std::unique_ptr<ByteSource> one = OpenInputFile(a, error);
-  const std::unique_ptr<ByteSource> other = OpenInputFile(b, error);
+  const Result<std::unique_ptr<ByteSource>> one = OpenInputFile(a);
+  const Result<std::unique_ptr<ByteSource>> other = OpenInputFile(b);
   if (!one || !other) return false;
   std::vector<char> left(1 << 16);
   std::vector<char> right(1 << 16);
   for (;;) {
-    const std::optional<std::size_t> read = one->Read(left.data(), left.size());
+    const Result<std::size_t> read = (*one)->Read(left.data(), left.size());
     if (!read) return false;
     std::size_t matched = 0;
     while (matched < *read) {
-      const std::optional<std::size_t> more = other->Read(right.data() + matched, *read - matched);
+      const Result<std::size_t> more = (*other)->Read(right.data() + matched, *read - matched);
       if (!more || *more == 0) return false;
       matched += *more;
     }
@@ -44,39 +47,12 @@ bool SameBytes(const std::string& a, const std::string& b) {
   }
 }
 
-// To another file system: a copy under a temporary name, flushed and renamed into place.
-MoveResult CopyWithoutReplacing(const std::string& from, const std::string& to,
-                                std::string& error) {
-  const std::unique_ptr<ByteSource> source = OpenInputFile(from, error);
-  if (!source) return MoveResult::kFailed;
-  std::unique_ptr<TemporaryFile> copy = CreateTemporaryFile(to, source->Permissions(), error);
-  if (!copy) return MoveResult::kFailed;
-  std::vector<char> buffer(1 << 20);
-  for (;;) {
-    const std::optional<std::size_t> read = source->Read(buffer.data(), buffer.size());
-    if (!read) {
-      error = source->Error();
-      return MoveResult::kFailed;
-    }
-    if (*read == 0) break;
-    if (!copy->Write(std::string_view(buffer.data(), *read))) {
-      error = copy->Error();
-      return MoveResult::kFailed;
-    }
-  }
-  if (copy->Commit(false)) return MoveResult::kMoved;
-  if (PathExists(to)) return MoveResult::kExists;
-  error = copy->Error();
-  return MoveResult::kFailed;
-}
-
 void RemoveTemporaryFilesIn(const std::string& folder) {
-  const std::optional<std::vector<FolderEntry>> entries = EntriesOf(folder);
+  const Result<std::vector<FolderEntry>> entries = EntriesOf(folder);
   if (!entries) return;
   for (const FolderEntry& entry : *entries) {
-    std::string error;
     if (entry.kind == FolderEntry::Kind::kFile && IsTemporaryName(entry.name)) {
-      RemoveFile(JoinPath(folder, entry.name), error);
+      RemoveFile(JoinPath(folder, entry.name));
     }
   }
 }
@@ -136,7 +112,7 @@ class Loop {
 
   // Every name of the folder looked at afresh: at the start, and where changes were lost.
   void Rescan() {
-    const std::optional<std::vector<FolderEntry>> entries = EntriesOf(folders_.input);
+    const Result<std::vector<FolderEntry>> entries = EntriesOf(folders_.input);
     if (!entries) return Carry(state_.Listed(std::nullopt, Clock::now()));
     std::vector<NameFacts> names;
     for (const FolderEntry& entry : *entries) {
@@ -196,26 +172,27 @@ class Loop {
   // Under the input's own name, else name.1, name.2, ...; across volumes by a copy.
   MoveOutcome MoveToDone(const std::string& name) {
     const std::string from = InputPath(name);
-    std::string error;
+    std::optional<SystemError> failed;  // for another reason than a name taken
     for (int number = 0; number < kMoveNames; ++number) {
       const std::string moved_name = number == 0 ? name : name + "." + std::to_string(number);
       const std::string to = JoinPath(*folders_.done, moved_name);
-      MoveResult result = MoveWithoutReplacing(from, to, error);
-      if (result == MoveResult::kOtherVolume) {
-        result = CopyWithoutReplacing(from, to, error);
-        if (result == MoveResult::kMoved && !RemoveFile(from, error)) result = MoveResult::kFailed;
+      std::optional<SystemError> moved = MoveWithoutReplacing(from, to);
+      if (moved && moved->OtherVolume()) {
+        moved = CopyWithoutReplacing(from, to);
+        if (!moved) moved = RemoveFile(from);
       }
-      if (result == MoveResult::kExists && SameBytes(from, to)) {
+      if (moved && moved->NameTaken() && SameBytes(from, to)) {
         // A copy made before a stop; only the removal was left.
-        result = RemoveFile(from, error) ? MoveResult::kMoved : MoveResult::kFailed;
+        moved = RemoveFile(from);
       }
-      if (result == MoveResult::kExists) continue;
-      if (result == MoveResult::kMoved) return {MoveOutcome::Kind::kMoved, to, number > 0};
+      if (moved && moved->NameTaken()) continue;
+      if (!moved) return {MoveOutcome::Kind::kMoved, to, number > 0};
+      failed = std::move(moved);
       break;
     }
     // Gone meanwhile: nothing left to move.
     if (!StateOf(from)) return {MoveOutcome::Kind::kGone};
-    return {MoveOutcome::Kind::kFailed, {}, false, error};
+    return {MoveOutcome::Kind::kFailed, {}, false, failed ? failed->text : std::string()};
   }
 
   const ConverterForNextFile& converter_;

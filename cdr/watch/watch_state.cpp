@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "cdr/files/byte_streams.h"
+#include "cdr/files/paths.h"
 
 namespace halvrenn::cdr {
 namespace {

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "cdr/files/paths.h"
 #include "folder_entries.h"
 
 namespace halvrenn::cdr {

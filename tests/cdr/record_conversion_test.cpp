@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cdr/convert/conversion.h"
+#include "cdr/files/paths.h"
 #include "convert_in_memory.h"
 
 namespace halvrenn::cdr {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cdr/files/byte_streams.h"
+#include "cdr/files/paths.h"
 
 namespace halvrenn {
 namespace {

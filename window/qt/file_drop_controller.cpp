@@ -6,7 +6,7 @@
 #include <QScreen>
 #include <QWidget>
 
-#include "cdr/files/byte_streams.h"
+#include "cdr/files/paths.h"
 #include "window/file_drop.h"
 #include "window/file_drop_texts.h"
 #include "window/qt/drop_report_dialog.h"

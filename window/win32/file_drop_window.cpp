@@ -7,7 +7,8 @@
 #include <array>
 #include <memory>
 
-#include "cdr/files/byte_streams.h"
+#include "cdr/files/paths.h"
+#include "cdr/files/system_error.h"
 #include "time/utf16_text.h"
 #include "window/file_drop_texts.h"
 
@@ -38,19 +39,6 @@ std::wstring WideLines(std::string_view text) {
     wide += c;
   }
   return wide;
-}
-
-std::string SystemErrorText(DWORD error) {
-  wchar_t* text = nullptr;
-  FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = text != nullptr ? text : L"";
-  if (text != nullptr) LocalFree(text);
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
-    message.pop_back();
-  }
-  return message.empty() ? "error " + std::to_string(error) : Utf8FromUtf16(message);
 }
 
 void ShowMessage(HWND owner, std::string_view text) {
@@ -245,7 +233,7 @@ bool ShowFolder(HWND owner, const FolderToShow& shown, std::string& error) {
   open.lpFile = folder.c_str();
   open.nShow = SW_SHOWNORMAL;
   if (ShellExecuteExW(&open)) return true;
-  error = SystemErrorText(GetLastError());
+  error = cdr::SystemSentence(static_cast<int>(GetLastError()));
   return false;
 }
 
