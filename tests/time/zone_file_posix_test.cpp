@@ -17,11 +17,8 @@
 #include <optional>
 #include <string>
 
-#include "fake_fields.h"
-#include "reference.h"
 #include "time/locale_and_zone.h"
 #include "time/zone_rules.h"
-#include "window/dispatch.h"
 
 namespace halvrenn {
 namespace {
@@ -155,20 +152,6 @@ TEST_F(ZoneFile, ChangesShowAtTheNextReading) {
       EXPECT_EQ(rules->OffsetAt(instant), local.tm_gmtoff) << step.what << " at " << instant;
     }
   }
-}
-
-TEST_F(ZoneFile, ShowsInTheWindowAtTheNextChangeOfTheInput) {
-  ReplaceWithLink(kLocaltime, kZoneinfo / "America/New_York");
-  testing::FakeFields fields;
-  fields.text1 = "25569";
-  DispatchInputChange(fields);
-  EXPECT_EQ(fields.text3, testing::ExpectedDateText(25569 - 300 * 60));
-
-  ReplaceWithLink(kLocaltime, kZoneinfo / "Asia/Kolkata");
-  fields.text1 = "25570";
-  DispatchInputChange(fields);
-  EXPECT_EQ(fields.text3, testing::ExpectedDateText(25570 + 330 * 60));
-  EXPECT_EQ(fields.text4, testing::ExpectedDateText(25570 + 330 * 60 + 3600));
 }
 
 }  // namespace
