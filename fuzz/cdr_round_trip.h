@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "time/ascii_text.h"
+
 namespace halvrenn::fuzz {
 
 struct RecordSplit {
@@ -111,16 +113,12 @@ inline std::vector<std::string> NamesOfFirstRecord(std::string_view text, char d
 // time, 2 addresses, 4 causes, 8 durations).
 inline std::size_t AddedFieldsOf(std::string_view text, char delimiter, std::size_t per_time,
                                  unsigned kinds) {
-  const auto lower = [](std::string name) {
-    for (char& c : name) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    return name;
-  };
   const auto ends = [](const std::string& name, std::string_view end) {
     return name.size() > end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0;
   };
   std::size_t added = 0;
   for (const std::string& raw : NamesOfFirstRecord(text, delimiter)) {
-    const std::string name = lower(raw);
+    const std::string name = AsciiLowered(raw);
     const bool time = name == "datetimeorigination" || name == "datetimeconnect" ||
                       name == "datetimedisconnect" || name == "datetimestamp" ||
                       ends(name, "_epoch") || ends(name, "_uepoch");

@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "time/ascii_text.h"  // EqualsIgnoringCase, as names are compared
+
 namespace halvrenn::cdr {
 
 enum class Unit : unsigned char { kSeconds, kMilliseconds, kMicroseconds };
@@ -42,10 +44,6 @@ struct HeaderRecord {
 // tab and semicolon appears most often outside quotes in it (comma on a tie or when none does).
 // Incomplete when neither a line break outside quotes nor `at_end` closes it.
 HeaderRecord ReadHeader(std::string_view data, bool at_end, std::optional<char> delimiter);
-
-// Whether two names are the same but for the letter case of ASCII letters, as the call
-// manager's column names are compared ("dateTimeOrigination", "DATETIMEORIGINATION").
-bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
 // The kinds of column that are decoded, each adding its own fields.
 enum class ColumnKind : unsigned char { kTime, kIpAddress, kCause, kDuration };

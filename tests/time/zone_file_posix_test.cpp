@@ -19,13 +19,14 @@
 
 #include "time/locale_and_zone.h"
 #include "time/zone_rules.h"
+#include "time/zone_rules_posix.h"
 
 namespace halvrenn {
 namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kLocaltime = "/etc/localtime";
+const fs::path kLocaltime = kLocaltimePath;
 const fs::path kZoneinfo = "/usr/share/zoneinfo";
 
 // Replaces `path` in one step, as timedatectl and package managers do: a new entry beside it,
