@@ -62,7 +62,7 @@ DropReportKind ShownKind(const DropReportDialog& report) {
 }
 
 class FileDropTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     folder = fs::temp_directory_path() /
              ("halvrenn-drop-" + std::to_string(::getpid()) + "-" +
@@ -147,68 +147,85 @@ TEST_P(QtDropScenario, ShowsAndWritesWhatTheScenarioSays) {
 INSTANTIATE_TEST_SUITE_P(Scenarios, QtDropScenario, ::testing::ValuesIn(testing::DropScenarios()),
                          testing::ScenarioName);
 
+testing::Frame FrameOf(const QRect& rect) {
+  return {rect.left(), rect.top(), rect.right() + 1, rect.bottom() + 1};
+}
+
+// The driver of the window's own scenarios: the files dropped on the window, Escape on the
+// progress dialog, the report read back and closed.
+class QtWindowDriver final : public testing::DropWindowDriver {
+ public:
+  QtWindowDriver(FileDropTest& test, Form1Widget& form) : test_(test), form_(form) {}
+
+  void Drop(const fs::path& path) override {
+    test_.Drop(&form_, std::vector<std::string>{path.string()});
+  }
+  bool WaitForProgress() override {
+    return WaitFor([this] {
+      const QProgressDialog* progress = form_.file_drop().progress_dialog();
+      return progress != nullptr && progress->isVisible() && progress->value() > 0;
+    });
+  }
+  testing::Frame ProgressFrame() const override {
+    return FrameOf(form_.file_drop().progress_dialog()->frameGeometry());
+  }
+  testing::Frame WindowFrame() const override { return FrameOf(form_.frameGeometry()); }
+  testing::Frame WorkArea() const override { return FrameOf(form_.screen()->availableGeometry()); }
+  void SaveScreenshot(const testing::Frame& frame, std::string_view name) const override {
+    EXPECT_TRUE(form_.screen()
+                    ->grabWindow(0, frame.left, frame.top, frame.right - frame.left,
+                                 frame.bottom - frame.top)
+                    .save(QStringLiteral(HALVRENN_SCREENSHOT_DIR "/halvrenn-qt-%1.png")
+                              .arg(QString::fromUtf8(name.data(), static_cast<int>(name.size())))));
+  }
+  void TypeIntoText1(std::string_view digits) override {
+    QTest::keyClicks(form_.field(Form1Control::Text1), QString::fromStdString(std::string(digits)));
+  }
+  std::string Text(Form1Control field) const override {
+    return form_.field(field)->text().toStdString();
+  }
+  bool Running() const override { return form_.file_drop().running(); }
+  bool WindowOpen() const override { return form_.isVisible(); }
+  std::vector<std::string_view> CancelKeys() const override { return {"Escape"}; }
+  void PressOnProgress(std::string_view /*key: Escape*/) override {
+    QTest::keyClick(form_.file_drop().progress_dialog(), Qt::Key_Escape);
+  }
+  std::optional<testing::WindowReport> NextReport(std::string_view screenshot) override {
+    DropReportDialog* report = test_.WaitForReport();
+    if (report == nullptr || !QTest::qWaitForWindowExposed(report)) return std::nullopt;
+    testing::WindowReport shown{FrameOf(report->frameGeometry()), ShownKind(*report),
+                                report->totals()->text().toStdString(),
+                                report->files()->toPlainText().toStdString(), true};
+    for (QPushButton* button : report->findChildren<QPushButton*>()) {
+      shown.buttons_inside =
+          shown.buttons_inside &&
+          report->rect().contains(QRect(button->mapTo(report, QPoint()), button->size()));
+    }
+    if (!screenshot.empty()) SaveScreenshot(shown.frame, screenshot);
+    report->close();
+    EXPECT_TRUE(WaitFor([this] { return form_.file_drop().report() == nullptr; }));
+    return shown;
+  }
+  void CloseWindow() override { form_.close(); }
+
+ private:
+  FileDropTest& test_;
+  Form1Widget& form_;
+};
+
 TEST_F(FileDropTest, ProgressSitsBesideTheWindowTypingGoesOnAndEscapeCancels) {
-  const fs::path big = testing::MakeBigFile(folder);
-  Drop(&form, std::vector<std::string>{big.string()});
-  QProgressDialog* progress = form.file_drop().progress_dialog();
-  ASSERT_NE(progress, nullptr);
-  ASSERT_TRUE(WaitFor([progress] { return progress->isVisible() && progress->value() > 0; }));
-  EXPECT_FALSE(progress->frameGeometry().intersects(form.frameGeometry()));
-  EXPECT_TRUE(form.screen()->availableGeometry().contains(progress->frameGeometry()));
-  const QRect both = progress->frameGeometry().united(form.frameGeometry());
-  EXPECT_TRUE(form.screen()
-                  ->grabWindow(0, both.x(), both.y(), both.width(), both.height())
-                  .save(QStringLiteral(HALVRENN_SCREENSHOT_DIR "/halvrenn-qt-drop-progress.png")));
-
-  // The window answers while the worker converts.
-  QTest::keyClicks(form.field(Form1Control::Text1), QStringLiteral("86400"));
-  EXPECT_EQ(form.field(Form1Control::Text2)->text().toStdString(), "1970-01-02");
-  ASSERT_TRUE(form.file_drop().running());
-
-  QTest::keyClick(progress, Qt::Key_Escape);
-  DropReportDialog* report = WaitForReport();
-  ASSERT_NE(report, nullptr);
-  EXPECT_TRUE(report->files()->toPlainText().startsWith(QStringLiteral("big.csv: cancelled")));
-  EXPECT_EQ(ShownKind(*report), DropReportKind::kError);  // nothing converted
-  EXPECT_EQ(testing::FolderListing(folder), std::vector<std::string>{"big.csv"});
+  QtWindowDriver driver(*this, form);
+  testing::RunProgressScenario(driver, folder);
 }
 
 TEST_F(FileDropTest, ClosingTheWindowStopsTheConversionCleanly) {
-  const fs::path big = testing::MakeBigFile(folder);
-  Drop(&form, std::vector<std::string>{big.string()});
-  QProgressDialog* progress = form.file_drop().progress_dialog();
-  ASSERT_NE(progress, nullptr);
-  ASSERT_TRUE(WaitFor([progress] { return progress->value() > 0; }));
-  form.close();
-  EXPECT_FALSE(form.file_drop().running());
-  EXPECT_EQ(testing::FolderListing(folder), std::vector<std::string>{"big.csv"});
+  QtWindowDriver driver(*this, form);
+  testing::RunClosingScenario(driver, folder);
 }
 
-// However many files, the report keeps one size on the screen, its buttons in view.
 TEST_F(FileDropTest, AReportOfFiftyFilesKeepsItsSize) {
-  testing::MakeCallFiles(folder / "one", 1);
-  testing::MakeCallFiles(folder / "fifty", 50);
-  QSize sizes[2];
-  for (int run = 0; run < 2; ++run) {
-    Drop(&form, std::vector<std::string>{(folder / (run == 0 ? "one" : "fifty")).string()});
-    DropReportDialog* report = WaitForReport();
-    ASSERT_NE(report, nullptr);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(report));
-    sizes[run] = report->frameGeometry().size();
-    EXPECT_TRUE(report->screen()->availableGeometry().contains(report->frameGeometry()));
-    for (QPushButton* button : report->findChildren<QPushButton*>()) {
-      EXPECT_TRUE(report->rect().contains(QRect(button->mapTo(report, QPoint()), button->size())));
-    }
-    if (run == 1) {
-      EXPECT_TRUE(report->totals()->text().startsWith(QStringLiteral("Converted 50 of 50 files.")));
-      EXPECT_EQ(report->files()->toPlainText().count(QStringLiteral(".converted.csv")), 50);
-      EXPECT_TRUE(report->grab().save(
-          QStringLiteral(HALVRENN_SCREENSHOT_DIR "/halvrenn-qt-drop-report.png")));
-    }
-    report->close();
-    ASSERT_TRUE(WaitFor([this] { return form.file_drop().report() == nullptr; }));
-  }
-  EXPECT_EQ(sizes[0], sizes[1]);
+  QtWindowDriver driver(*this, form);
+  testing::RunFiftyFilesScenario(driver, folder);
 }
 
 // Open Folder hands the desktop the outputs' folder, from a relative path made absolute at the
