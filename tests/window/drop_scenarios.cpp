@@ -279,6 +279,26 @@ void RunFiftyFilesScenario(DropWindowDriver& driver, const fs::path& folder) {
   }
 }
 
+// Open Folder shows the outputs' folder, from a relative path made absolute at the drop; where
+// the desktop cannot, the report says why and stays.
+void RunOpenFolderScenario(DropWindowDriver& driver, const fs::path& folder, bool can_open) {
+  const fs::path day = folder / "day-of-calls";
+  MakeCallFiles(day, 1);
+  const DropWindowDriver::OpenedFolder opened =
+      driver.ConvertAndOpenFolder(folder, "day-of-calls", can_open);
+  if (can_open) {
+    EXPECT_EQ(opened.shown, driver.AsShown(day));
+    EXPECT_EQ(opened.note, "");
+    EXPECT_FALSE(opened.report_stays);
+  } else {
+    const std::u8string path = day.u8string();
+    EXPECT_TRUE(opened.note.starts_with("The folder " + std::string(path.begin(), path.end()) +
+                                        " could not be opened: "))
+        << opened.note;
+    EXPECT_TRUE(opened.report_stays);
+  }
+}
+
 void MakeCallFiles(const fs::path& folder, int count) {
   for (int index = 0; index < count; ++index) {
     WriteAll(folder / ("cdr_Cluster1_01_2026120709" + std::to_string(10 + index) + "_1"), kCalls);

@@ -74,7 +74,7 @@ void ExpectScenarioOutcome(const DropScenario& scenario, const std::filesystem::
 
 // What only a window shows, written once and run over a driver per front: the progress beside
 // the window while typing goes on and each of the platform's keys cancels, closing the window
-// during a conversion, and a report of 50 files.
+// during a conversion, a report of 50 files, and its Open Folder.
 struct Frame {  // on the screen, in pixels
   int left = 0, top = 0, right = 0, bottom = 0;
   bool Overlaps(const Frame& o) const {
@@ -114,11 +114,25 @@ class DropWindowDriver {
   // The next report, read back (and saved under `screenshot` when one is named), then closed.
   virtual std::optional<WindowReport> NextReport(std::string_view screenshot = {}) = 0;
   virtual void CloseWindow() = 0;  // as the window system's close command does
+
+  // Open Folder on the report of `relative` converted from within `folder`, with the desktop able
+  // to show a folder or not.
+  struct OpenedFolder {
+    std::string shown;  // the folder the file manager shows, as the driver reads it back
+    std::string note;   // what the report then says
+    bool report_stays = false;
+  };
+  virtual OpenedFolder ConvertAndOpenFolder(const std::filesystem::path& folder,
+                                            std::string_view relative, bool can_open) = 0;
+  // How the file manager names the folder it shows.
+  virtual std::string AsShown(const std::filesystem::path& folder) const = 0;
 };
 
 void RunProgressScenario(DropWindowDriver& driver, const std::filesystem::path& folder);
 void RunClosingScenario(DropWindowDriver& driver, const std::filesystem::path& folder);
 void RunFiftyFilesScenario(DropWindowDriver& driver, const std::filesystem::path& folder);
+void RunOpenFolderScenario(DropWindowDriver& driver, const std::filesystem::path& folder,
+                           bool can_open);
 
 // `count` small files of call records in `folder`.
 void MakeCallFiles(const std::filesystem::path& folder, int count);

@@ -207,6 +207,39 @@ class QtWindowDriver final : public testing::DropWindowDriver {
     return shown;
   }
   void CloseWindow() override { form_.close(); }
+  // The desktop's opener is a stand-in on PATH that notes what it was given, or none at all.
+  OpenedFolder ConvertAndOpenFolder(const fs::path& folder, std::string_view relative,
+                                    bool can_open) override {
+    const fs::path bin = folder / "bin";
+    const fs::path opened = folder / "opened.txt";
+    fs::create_directories(bin);
+    if (can_open) {
+      std::ofstream(bin / "xdg-open")
+          << "#!/bin/sh\nprintf '%s' \"$1\" > '" << opened.string() << "'\n";
+      fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+    }
+    const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+    setenv("PATH", bin.c_str(), 1);
+    const fs::path current = fs::current_path();
+    fs::current_path(folder);
+    form_.ConvertFiles({std::string(relative)});
+    fs::current_path(current);
+    DropReportDialog* report = test_.WaitForReport();
+    if (report != nullptr && report->open_folder() != nullptr) report->open_folder()->click();
+    setenv("PATH", path.c_str(), 1);
+    OpenedFolder result;
+    if (can_open && WaitFor([&] { return fs::exists(opened) && fs::file_size(opened) > 0; })) {
+      std::ifstream file(opened);
+      result.shown.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    report = form_.file_drop().report();
+    if (report != nullptr) result.note = report->note()->text().toStdString();
+    result.report_stays = can_open
+                              ? !WaitFor([this] { return form_.file_drop().report() == nullptr; })
+                              : report != nullptr && report->isVisible();
+    return result;
+  }
+  std::string AsShown(const fs::path& folder) const override { return "file://" + folder.string(); }
 
  private:
   FileDropTest& test_;
@@ -228,50 +261,18 @@ TEST_F(FileDropTest, AReportOfFiftyFilesKeepsItsSize) {
   testing::RunFiftyFilesScenario(driver, folder);
 }
 
-// Open Folder hands the desktop the outputs' folder, from a relative path made absolute at the
-// drop; where nothing can open it, the report says so and stays. The desktop's opener is a
-// stand-in on PATH that notes what it was given, or none at all. Qt looks for the opener once per
-// process, so each case runs in a process of its own (on X: the offscreen platform has no
-// desktop services).
-class OpenFolder : public FileDropTest {
- protected:
-  DropReportDialog* ConvertAndOpenFolder(const fs::path& path_folder) {
-    testing::MakeCallFiles(folder / "day", 1);
-    const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
-    setenv("PATH", path_folder.c_str(), 1);
-    const fs::path current = fs::current_path();
-    fs::current_path(folder);
-    form.ConvertFiles({"day"});
-    fs::current_path(current);
-    DropReportDialog* report = WaitForReport();
-    if (report != nullptr && report->open_folder() != nullptr) report->open_folder()->click();
-    setenv("PATH", path.c_str(), 1);
-    return report;
-  }
-};
+// Qt looks for the desktop's opener once per process, so each case runs in a process of its own
+// (on X: the offscreen platform has no desktop services).
+class OpenFolder : public FileDropTest {};
 
 TEST_F(OpenFolder, OpensTheOutputsFolder) {
-  const fs::path bin = folder / "bin";
-  fs::create_directories(bin);
-  const fs::path opened = folder / "opened.txt";
-  std::ofstream(bin / "xdg-open") << "#!/bin/sh\nprintf '%s' \"$1\" > '" << opened.string()
-                                  << "'\n";
-  fs::permissions(bin / "xdg-open", fs::perms::owner_all);
-  ASSERT_NE(ConvertAndOpenFolder(bin), nullptr);
-  ASSERT_TRUE(WaitFor([&] { return fs::exists(opened) && fs::file_size(opened) > 0; }));
-  std::ifstream file(opened);
-  const std::string url((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(url, "file://" + (folder / "day").string());
-  EXPECT_TRUE(WaitFor([this] { return form.file_drop().report() == nullptr; }));
+  QtWindowDriver driver(*this, form);
+  testing::RunOpenFolderScenario(driver, folder, true);
 }
 
 TEST_F(OpenFolder, SaysWhyNotAndStays) {
-  DropReportDialog* report = ConvertAndOpenFolder(folder);
-  ASSERT_NE(report, nullptr);
-  EXPECT_TRUE(report->note()->text().startsWith(
-      QStringLiteral("The folder %1 could not be opened: ").arg((folder / "day").c_str())))
-      << report->note()->text().toStdString();
-  EXPECT_TRUE(report->isVisible());
+  QtWindowDriver driver(*this, form);
+  testing::RunOpenFolderScenario(driver, folder, false);
 }
 
 // A name in Latin-1 in a UTF-8 locale, dropped as a file manager encodes it: converted beside

@@ -290,6 +290,22 @@ TEST_P(Win32DropScenario, ShowsAndWritesWhatTheScenarioSays) {
 INSTANTIATE_TEST_SUITE_P(Scenarios, Win32DropScenario,
                          ::testing::ValuesIn(testing::DropScenarios()), testing::ScenarioName);
 
+struct FoundWindow {
+  std::wstring title;
+  HWND window = nullptr;
+};
+
+BOOL CALLBACK FindByTitle(HWND window, LPARAM lparam) {
+  auto* found = reinterpret_cast<FoundWindow*>(lparam);
+  wchar_t title[MAX_PATH] = {};
+  GetWindowTextW(window, title, MAX_PATH);
+  if (IsWindowVisible(window) && found->title == title) {
+    found->window = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 testing::Frame FrameOf(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
 
 // The driver of the window's own scenarios: each key pressed on the progress window as a user
@@ -362,6 +378,40 @@ class Win32WindowDriver final : public testing::DropWindowDriver {
     SendMessageW(test_.form.handle(), WM_CLOSE, 0, 0);
     FileDropWindowTest::DropQuitMessages();
   }
+  // The file manager is Wine's Explorer, a window titled by the folder; the folder cannot be
+  // shown once it is gone, and a second run of the same file replaces its output.
+  OpenedFolder ConvertAndOpenFolder(const fs::path& folder, std::string_view relative,
+                                    bool can_open) override {
+    OpenedFolder opened;
+    const std::size_t count = ++reports_;
+    test_.shown.answer = Answer::kReplace;
+    test_.shown.on_report = [&](const ShownReport& report) {
+      if (!can_open) fs::remove_all(folder / relative);
+      SendMessageW(GetDlgItem(report.dialog, FileDropWindow::kReportOpenFolder), BM_CLICK, 0, 0);
+      opened.report_stays = IsWindowVisible(report.dialog) != 0;
+      if (IsWindow(report.dialog)) {
+        opened.note = WindowText(GetDlgItem(report.dialog, FileDropWindow::kReportNote));
+      }
+    };
+    const fs::path current = fs::current_path();
+    fs::current_path(folder);
+    test_.form.ConvertFiles({std::string(relative)});
+    fs::current_path(current);
+    EXPECT_TRUE(FileDropWindowTest::PumpUntil([this, count] { return test_.Reported(count); }));
+    test_.shown.on_report = nullptr;
+    if (can_open) {
+      FoundWindow explorer{Utf16FromUtf8(std::string(relative))};
+      if (FileDropWindowTest::PumpUntil([&] {
+            EnumWindows(FindByTitle, reinterpret_cast<LPARAM>(&explorer));
+            return explorer.window != nullptr;
+          })) {
+        opened.shown = std::string(relative);
+        PostMessageW(explorer.window, WM_CLOSE, 0, 0);
+      }
+    }
+    return opened;
+  }
+  std::string AsShown(const fs::path& folder) const override { return PathText(folder.filename()); }
 
  private:
   static RECT WindowRect(HWND window) {
@@ -389,55 +439,11 @@ TEST_F(FileDropWindowTest, AReportOfFiftyFilesKeepsItsSize) {
   testing::RunFiftyFilesScenario(driver, folder);
 }
 
-struct FoundWindow {
-  std::wstring title;
-  HWND window = nullptr;
-};
-
-BOOL CALLBACK FindByTitle(HWND window, LPARAM lparam) {
-  auto* found = reinterpret_cast<FoundWindow*>(lparam);
-  wchar_t title[MAX_PATH] = {};
-  GetWindowTextW(window, title, MAX_PATH);
-  if (IsWindowVisible(window) && found->title == title) {
-    found->window = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// Open Folder shows the outputs' folder, from a relative path made absolute at the drop, in the
-// file manager (Wine's Explorer, a window titled by the folder); where the folder is gone, the
-// report says why and stays open.
 TEST_F(FileDropWindowTest, OpenFolderShowsTheOutputsFolderOrSaysWhyNot) {
-  const fs::path day = folder / "day-of-calls";
-  testing::MakeCallFiles(day, 1);
-  const fs::path current = fs::current_path();
-  shown.answer = Answer::kReplace;  // the second drop converts the same file again
-  std::string note;
-  shown.on_report = [&](const ShownReport& report) {
-    if (shown.reports.size() == 2) fs::remove_all(day);
-    SendMessageW(GetDlgItem(report.dialog, FileDropWindow::kReportOpenFolder), BM_CLICK, 0, 0);
-    if (IsWindow(report.dialog)) {
-      note = WindowText(GetDlgItem(report.dialog, FileDropWindow::kReportNote));
-    }
-  };
-  for (const bool folder_exists : {true, false}) {
-    fs::current_path(folder);
-    form.ConvertFiles({"day-of-calls"});
-    fs::current_path(current);
-    ASSERT_TRUE(PumpUntil([this, folder_exists] { return Reported(folder_exists ? 1 : 2); }));
-    if (folder_exists) {
-      FoundWindow explorer{L"day-of-calls"};
-      ASSERT_TRUE(PumpUntil([&] {
-        EnumWindows(FindByTitle, reinterpret_cast<LPARAM>(&explorer));
-        return explorer.window != nullptr;
-      }));
-      PostMessageW(explorer.window, WM_CLOSE, 0, 0);
-      EXPECT_EQ(note, "");
-    } else {
-      EXPECT_TRUE(note.starts_with("The folder " + PathText(day) + " could not be opened: "))
-          << note;
-    }
+  Win32WindowDriver driver(*this);
+  for (const bool can_open : {true, false}) {
+    SCOPED_TRACE(can_open);
+    testing::RunOpenFolderScenario(driver, folder, can_open);
   }
 }
 
