@@ -90,7 +90,6 @@ struct WindowReport {
   DropReportKind kind = DropReportKind::kInformation;
   std::string totals{};
   std::string files{};
-  bool buttons_inside = false;  // every button of the report within its frame
 };
 
 class DropWindowDriver {

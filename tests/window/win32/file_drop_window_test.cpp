@@ -107,7 +107,6 @@ struct ShownReport {
   DropReportKind kind = DropReportKind::kInformation;
   std::string totals{};
   std::string files{};
-  bool buttons_inside = false;
 };
 
 // The dialogs this thread shows, answered by a timer in their modal loops.
@@ -155,18 +154,6 @@ BOOL CALLBACK AnswerDialog(HWND window, LPARAM) {
                                                           : DropReportKind::kInformation;
     report.totals = WindowText(totals);
     report.files = WindowText(GetDlgItem(window, FileDropWindow::kReportFiles));
-    report.buttons_inside = true;
-    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
-      wchar_t child_class[16] = {};
-      GetClassNameW(child, child_class, 16);
-      RECT button{}, inside{};
-      GetWindowRect(child, &button);
-      IntersectRect(&inside, &button, &report.rect);
-      if (std::wstring_view(child_class) == L"Button" && IsWindowVisible(child)) {
-        report.buttons_inside = report.buttons_inside && EqualRect(&inside, &button);
-      }
-    }
     dialogs->reports.push_back(report);
     if (dialogs->on_report) dialogs->on_report(report);
     if (IsWindow(window)) PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
@@ -371,8 +358,7 @@ class Win32WindowDriver final : public testing::DropWindowDriver {
     test_.shown.on_report = nullptr;
     if (!shown) return std::nullopt;
     const ShownReport& report = test_.shown.reports[count - 1];
-    return testing::WindowReport{FrameOf(report.rect), report.kind, report.totals, report.files,
-                                 report.buttons_inside};
+    return testing::WindowReport{FrameOf(report.rect), report.kind, report.totals, report.files};
   }
   void CloseWindow() override {
     SendMessageW(test_.form.handle(), WM_CLOSE, 0, 0);
