@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "time/ascii_text.h"
+
 namespace halvrenn::fuzz {
 
 struct RecordSplit {
@@ -111,16 +113,12 @@ inline std::vector<std::string> NamesOfFirstRecord(std::string_view text, char d
 // time, 2 addresses, 4 causes, 8 durations).
 inline std::size_t AddedFieldsOf(std::string_view text, char delimiter, std::size_t per_time,
                                  unsigned kinds) {
-  const auto lower = [](std::string name) {
-    for (char& c : name) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    return name;
-  };
   const auto ends = [](const std::string& name, std::string_view end) {
     return name.size() > end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0;
   };
   std::size_t added = 0;
   for (const std::string& raw : NamesOfFirstRecord(text, delimiter)) {
-    const std::string name = lower(raw);
+    const std::string name = AsciiLowered(raw);
     const bool time = name == "datetimeorigination" || name == "datetimeconnect" ||
                       name == "datetimedisconnect" || name == "datetimestamp" ||
                       ends(name, "_epoch") || ends(name, "_uepoch");
@@ -158,6 +156,23 @@ inline std::string DropAddedFields(std::string_view converted, char delimiter, s
     begin = split.next;
   }
   return original;
+}
+
+// What the conversion of `file` into `converted` broke, or nothing: the header gains the fields
+// its names call for, `per_time` for each time stamp and one for each column of the kinds
+// decoded, and dropping them gives the file back. A header longer than 4 MiB is copied unchanged.
+inline std::string RoundTripFault(std::string_view file, std::string_view converted, char delimiter,
+                                  std::size_t per_time, unsigned kinds) {
+  const std::size_t added =
+      FieldsOfFirstRecord(converted, delimiter) - FieldsOfFirstRecord(file, delimiter);
+  const bool copied = added == 0 && file.size() > (std::size_t{4} << 20);
+  if (!copied && added != AddedFieldsOf(file, delimiter, per_time, kinds)) {
+    return "the header gains the fields of its time stamps, addresses, causes and durations";
+  }
+  if (DropAddedFields(converted, delimiter, added) != file) {
+    return "dropping the added fields gives the file back";
+  }
+  return {};
 }
 
 }  // namespace halvrenn::fuzz

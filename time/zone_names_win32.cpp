@@ -45,4 +45,9 @@ std::unique_ptr<ZoneRules> NamedZoneRules(std::string_view name, std::string& er
   return nullptr;
 }
 
+// Windows keeps no zone's rules for the process: each reading asks the system again.
+std::unique_ptr<ZoneRules> ZoneRulesReadAgain(std::string_view name, std::string& error) {
+  return name.empty() ? MachineZoneRules() : NamedZoneRules(name, error);
+}
+
 }  // namespace halvrenn

@@ -23,8 +23,6 @@
 namespace halvrenn::platform {
 namespace {
 
-constexpr const char* kLocaltimePath = "/etc/localtime";
-
 // The last offset worked out, and what it was worked out from.
 struct ZoneReading {
   bool valid = false;

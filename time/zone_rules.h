@@ -70,6 +70,11 @@ std::unique_ptr<ZoneRules> MachineZoneRules();
 std::unique_ptr<ZoneRules> NamedZoneRules(std::string_view name, std::string& error,
                                           std::string* substitute = nullptr);
 
+// The rules of a zone whose file changed, read from it again: the machine's zone for an empty
+// name, else the zone of that name, as NamedZoneRules would read it for the first time, not
+// the rules an earlier reading kept.
+std::unique_ptr<ZoneRules> ZoneRulesReadAgain(std::string_view name, std::string& error);
+
 // The offset at an instant, looked up again only when the instant leaves the last interval, so
 // that a run of values in one season costs two comparisons each. One per thread.
 class ZoneOffsets {

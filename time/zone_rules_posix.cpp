@@ -20,6 +20,7 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
@@ -35,8 +36,6 @@
 
 namespace halvrenn {
 namespace {
-
-constexpr const char* kLocaltimePath = "/etc/localtime";
 
 // A zone whose file cctz has read.
 class FileZone final : public ZoneRules {
@@ -105,6 +104,16 @@ class CLibraryZone final : public ZoneRules {
   }
 };
 
+// `name` under its spelling number `spelling`: "./" that many times after its leading "/", if
+// any ("/././etc/localtime", "./America/New_York"). cctz reads a zone's file again only under a
+// name it has not loaded yet.
+std::string SpelledAnew(std::string_view name, unsigned spelling) {
+  const std::size_t root = name.starts_with('/') ? 1 : 0;
+  std::string spelled(name.substr(0, root));
+  for (unsigned i = 0; i < spelling; ++i) spelled += "./";
+  return spelled.append(name.substr(root));
+}
+
 std::unique_ptr<ZoneRules> LoadFileZone(const std::string& name) {
   absl::TimeZone zone;
   if (!absl::LoadTimeZone(name, &zone)) return nullptr;
@@ -141,9 +150,7 @@ std::optional<std::string> LocaltimeName() {
     now.spelling = last.spelling + 1;
     last = now;
   }
-  std::string name = "/";
-  for (unsigned i = 0; i < last.spelling; ++i) name += "./";
-  return name + path.substr(1);
+  return SpelledAnew(path, last.spelling);
 }
 
 }  // namespace
@@ -174,6 +181,13 @@ std::unique_ptr<ZoneRules> NamedZoneRules(std::string_view name, std::string& er
   }
   if (!rules) error = "no time zone named \"" + std::string(name) + "\" in the tz database";
   return rules;
+}
+
+std::unique_ptr<ZoneRules> ZoneRulesReadAgain(std::string_view name, std::string& error) {
+  // The machine's zone is spelled anew by MachineZoneRules itself when its file changed.
+  if (name.empty()) return MachineZoneRules();
+  static std::atomic<unsigned> readings{0};
+  return NamedZoneRules(SpelledAnew(name, ++readings), error);
 }
 
 }  // namespace halvrenn

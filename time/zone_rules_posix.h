@@ -9,6 +9,9 @@
 
 namespace halvrenn {
 
+// The machine's zone when TZ is unset: a link into the tz database, or a copy of one of its files.
+inline constexpr const char* kLocaltimePath = "/etc/localtime";
+
 std::unique_ptr<ZoneRules> CLibraryZoneRules();
 
 }  // namespace halvrenn

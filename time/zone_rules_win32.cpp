@@ -9,7 +9,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -17,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "time/ascii_text.h"
 #include "time/civil_date_time.h"
 #include "time/locale_and_zone.h"
 #include "time/utf16_text.h"
@@ -106,12 +106,6 @@ class WindowsZone final : public ZoneRules {
   mutable std::vector<std::pair<std::int64_t, std::optional<TIME_ZONE_INFORMATION>>> years_;
 };
 
-bool SameName(std::wstring_view a, std::wstring_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](wchar_t x, wchar_t y) { return std::towlower(x) == std::towlower(y); });
-}
-
 // The system's zones, read from the registry once.
 const std::vector<DYNAMIC_TIME_ZONE_INFORMATION>& SystemZones() {
   static const std::vector<DYNAMIC_TIME_ZONE_INFORMATION> zones = [] {
@@ -127,7 +121,8 @@ const std::vector<DYNAMIC_TIME_ZONE_INFORMATION>& SystemZones() {
 
 bool FindWindowsZone(std::wstring_view name, DYNAMIC_TIME_ZONE_INFORMATION& found) {
   for (const DYNAMIC_TIME_ZONE_INFORMATION& zone : SystemZones()) {
-    if (SameName(zone.TimeZoneKeyName, name) || SameName(zone.StandardName, name)) {
+    if (EqualsIgnoringCase(zone.TimeZoneKeyName, name) ||
+        EqualsIgnoringCase(zone.StandardName, name)) {
       found = zone;
       return true;
     }

@@ -122,12 +122,7 @@ class CurrentConverter {
  private:
   void ReadAgain() {
     std::string error;
-    // The tz library keeps every zone it has read by the name it was read under (the machine's
-    // zone is spelled anew by MachineZoneRules itself): a named zone is asked for under a new
-    // spelling of its name, "./America/New_York", to be read from its file again.
-    respelled_.insert(0, "./");
-    std::unique_ptr<ZoneRules> rules =
-        options_.zone.empty() ? MachineZoneRules() : NamedZoneRules(respelled_, error);
+    std::unique_ptr<ZoneRules> rules = ZoneRulesReadAgain(options_.zone, error);
     std::unique_ptr<cdr::Converter> converter =
         rules ? cdr::Converter::Create(options_, std::move(rules), error) : nullptr;
     if (!converter) {
@@ -142,7 +137,6 @@ class CurrentConverter {
   const cdr::Options& options_;
   const Log& log_;
   std::function<bool()> changed_;
-  std::string respelled_ = options_.zone;
   std::unique_ptr<cdr::Converter> latest_;
 };
 

@@ -13,6 +13,7 @@
 #include "cdr/files/temporary_files.h"
 #include "terminal.h"
 #include "time/path_watch_posix.h"
+#include "time/zone_rules_posix.h"
 #include "watch.h"
 
 namespace halvrenn::cli {
@@ -45,7 +46,7 @@ std::function<bool()> ZoneChanges(const std::string& zone) {
                                    : "/usr/share/zoneinfo";
   // A zone set in TZ is the environment's choice, read once like the rest of it.
   if (zone.empty() && std::getenv("TZ") != nullptr) return {};
-  const std::string path = zone.empty() ? "/etc/localtime" : database + "/" + zone;
+  const std::string path = zone.empty() ? kLocaltimePath : database + "/" + zone;
   struct Followed {
     explicit Followed(std::string path) : watch(std::move(path)) {}
     platform::PathWatch watch;

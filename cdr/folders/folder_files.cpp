@@ -7,6 +7,7 @@
 #include "cdr/files/output_names.h"
 #include "cdr/files/paths.h"
 #include "cdr/files/temporary_files.h"
+#include "time/ascii_text.h"
 
 namespace halvrenn::cdr {
 namespace {
@@ -78,10 +79,7 @@ void AddFolder(const std::string& folder, int level, int deepest_level, FolderFi
 }  // namespace
 
 std::optional<SkipReason> LeftOutByName(std::string_view name) {
-  std::string lower(name);
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  });
+  const std::string lower = AsciiLowered(name);
   // This program's temporary names start with a dot: they count as temporary, not hidden.
   if (IsTemporaryName(name) || IsTemporaryFileName(lower)) return SkipReason::kTemporary;
   if (name.starts_with('.') || IsSystemFileName(lower)) return SkipReason::kHidden;

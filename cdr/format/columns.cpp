@@ -94,13 +94,6 @@ constexpr std::size_t kUndecided = std::size_t{1} << 20;
 
 }  // namespace
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-           return lower(x) == lower(y);
-         });
-}
-
 HeaderRecord ReadHeader(std::string_view data, bool at_end, std::optional<char> delimiter) {
   HeaderRecord header;
   if (delimiter) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cdr/format/column_kinds.h"
+#include "time/ascii_text.h"  // EqualsIgnoringCase, as names are compared
 
 namespace halvrenn::cdr {
 
@@ -37,9 +38,6 @@ struct HeaderRecord {
 // Incomplete when neither a line break outside quotes nor `at_end` closes it.
 HeaderRecord ReadHeader(std::string_view data, bool at_end, std::optional<char> delimiter);
 
-// Whether two names are the same but for the letter case of ASCII letters, as the call
-// manager's column names are compared ("dateTimeOrigination", "DATETIMEORIGINATION").
-bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
 struct Column {
   std::size_t index = 0;  // field index in the header

@@ -5,18 +5,17 @@
 #include <string>
 
 #include "cdr/format/column_kinds.h"
+#include "cdr/format/field_limits.h"
 
 namespace halvrenn::cdr {
 namespace {
-
-constexpr std::uint64_t kLongest = 4294967295;
 
 class DurationDecoder final : public ColumnDecoder {
  public:
   Verdict Judge(const IntegerValue& value) const override {
     if (value.kind == IntegerValue::Kind::kNone) return Verdict::kEmpty;
     const bool seconds = value.Integer() && (!value.negative || value.number == 0);
-    return seconds && value.number <= kLongest ? Verdict::kConverted : Verdict::kRejected;
+    return seconds && value.number <= kLargestUnsigned32 ? Verdict::kConverted : Verdict::kRejected;
   }
 
   void AppendText(std::string& out, std::size_t /*field*/, const IntegerValue& value) override {

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "cdr/format/field_limits.h"
 #include "time/zone_rules.h"
 
 namespace halvrenn::cdr {
@@ -31,7 +32,7 @@ std::size_t LongestText(TimeText text, TextFormat format);
 // The first and last count of seconds after 1970 that a time stamp may hold: the files' fields
 // are unsigned 32-bit.
 inline constexpr std::int64_t kFirstSecond = 1;
-inline constexpr std::int64_t kLastSecond = 4294967295;
+inline constexpr auto kLastSecond = static_cast<std::int64_t>(kLargestUnsigned32);
 
 class TimeTexts {
  public:

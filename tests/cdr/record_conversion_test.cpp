@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -161,30 +160,6 @@ TEST(CdrRecords, ZoneNamesAreCheckedOnce) {
   std::string error;
   EXPECT_EQ(Converter::Create(options, error), nullptr);
   EXPECT_NE(error.find("Nowhere/Atlantis"), std::string::npos);
-}
-
-TEST(CdrRecords, OutputNames) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"dir/calls.csv", "calls.converted.csv"},
-      {"dir/cdr_Cluster1_01_202612070915_1", "cdr_Cluster1_01_202612070915_1.converted.csv"},
-      {"calls.txt", "calls.converted.txt"},
-      {"/.hidden", ".hidden.converted.csv"},
-      {"a/b/cdr.v2_node", "cdr.v2_node.converted.csv"},
-  };
-  for (const auto& [input, name] : cases) {
-    const std::string output = OutputPathFor(input, std::nullopt);
-    EXPECT_EQ(FileNameOf(output), name) << input;
-    EXPECT_EQ(FolderOf(output), FolderOf(input)) << input;  // beside the input
-    // The inverse: an output is known as one, and its input is not.
-    EXPECT_TRUE(IsOutputName(name)) << name;
-    EXPECT_FALSE(IsOutputName(FileNameOf(input))) << input;
-  }
-  const std::string elsewhere = OutputPathFor("a/calls.csv", std::string("out"));
-  EXPECT_EQ(FolderOf(elsewhere), "out");
-  EXPECT_EQ(FileNameOf(elsewhere), "calls.converted.csv");
-  // The folder of a file at the root keeps the root.
-  EXPECT_EQ(FolderOf("/calls.csv"), "/");
-  EXPECT_EQ(FolderOf("calls.csv"), "");
 }
 
 }  // namespace

@@ -186,6 +186,9 @@ void ExpectScenarioOutcome(const DropScenario& scenario, const fs::path& folder,
   }
 }
 
+namespace {
+
+// A file of call records big enough that a conversion of it still runs when a test acts on it.
 fs::path MakeBigFile(const fs::path& folder) {
   std::string records;
   for (int id = 0; id < 4000; ++id) {
@@ -199,12 +202,6 @@ fs::path MakeBigFile(const fs::path& folder) {
   return path;
 }
 
-void MakeCallFiles(const fs::path& folder, int count) {
-  for (int index = 0; index < count; ++index) {
-    WriteAll(folder / ("cdr_Cluster1_01_2026120709" + std::to_string(10 + index) + "_1"), kCalls);
-  }
-}
-
 std::vector<std::string> FolderListing(const fs::path& folder) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder)) {
@@ -212,6 +209,97 @@ std::vector<std::string> FolderListing(const fs::path& folder) {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+}  // namespace
+
+void RunProgressScenario(DropWindowDriver& driver, const fs::path& folder) {
+  const fs::path big = MakeBigFile(folder);
+  bool first = true;
+  for (const std::string_view key : driver.CancelKeys()) {
+    SCOPED_TRACE(std::string(key));
+    driver.Drop(big);
+    ASSERT_TRUE(driver.WaitForProgress());
+    const Frame progress = driver.ProgressFrame();
+    const Frame window = driver.WindowFrame();
+    EXPECT_FALSE(progress.Overlaps(window));
+    EXPECT_TRUE(driver.WorkArea().Holds(progress));
+    if (first) {
+      driver.SaveScreenshot(
+          {std::min(progress.left, window.left), std::min(progress.top, window.top),
+           std::max(progress.right, window.right), std::max(progress.bottom, window.bottom)},
+          "drop-progress");
+      // The window answers while the worker converts.
+      driver.TypeIntoText1("86400");
+      EXPECT_EQ(driver.Text(Form1Control::Text2), ExpectedDateText(86400));
+      ASSERT_TRUE(driver.Running());
+      first = false;
+    }
+    driver.PressOnProgress(key);
+    const std::optional<WindowReport> report = driver.NextReport();
+    ASSERT_TRUE(report);
+    EXPECT_TRUE(report->files.starts_with("big.csv: cancelled")) << report->files;
+    EXPECT_EQ(report->kind, DropReportKind::kError);  // nothing converted
+    EXPECT_EQ(FolderListing(folder), std::vector<std::string>{"big.csv"});
+    EXPECT_TRUE(driver.WindowOpen());
+  }
+}
+
+void RunClosingScenario(DropWindowDriver& driver, const fs::path& folder) {
+  driver.Drop(MakeBigFile(folder));
+  ASSERT_TRUE(driver.WaitForProgress());
+  driver.CloseWindow();
+  EXPECT_FALSE(driver.WindowOpen());
+  EXPECT_FALSE(driver.Running());
+  EXPECT_EQ(FolderListing(folder), std::vector<std::string>{"big.csv"});
+}
+
+// However many files, the report keeps one size within the screen's work area.
+void RunFiftyFilesScenario(DropWindowDriver& driver, const fs::path& folder) {
+  MakeCallFiles(folder / "one", 1);
+  MakeCallFiles(folder / "fifty", 50);
+  driver.Drop(folder / "one");
+  const std::optional<WindowReport> one = driver.NextReport();
+  driver.Drop(folder / "fifty");
+  const std::optional<WindowReport> fifty = driver.NextReport("drop-report");
+  ASSERT_TRUE(one && fifty);
+  EXPECT_TRUE(fifty->totals.starts_with("Converted 50 of 50 files.")) << fifty->totals;
+  std::size_t outputs = 0;
+  for (std::size_t at = 0; (at = fifty->files.find(".converted.csv", at)) != std::string::npos;
+       ++at) {
+    ++outputs;
+  }
+  EXPECT_EQ(outputs, 50U);
+  EXPECT_EQ(fifty->frame.right - fifty->frame.left, one->frame.right - one->frame.left);
+  EXPECT_EQ(fifty->frame.bottom - fifty->frame.top, one->frame.bottom - one->frame.top);
+  EXPECT_TRUE(driver.WorkArea().Holds(one->frame));
+  EXPECT_TRUE(driver.WorkArea().Holds(fifty->frame));
+}
+
+// Open Folder shows the outputs' folder, from a relative path made absolute at the drop; where
+// the desktop cannot, the report says why and stays.
+void RunOpenFolderScenario(DropWindowDriver& driver, const fs::path& folder, bool can_open) {
+  const fs::path day = folder / "day-of-calls";
+  MakeCallFiles(day, 1);
+  const DropWindowDriver::OpenedFolder opened =
+      driver.ConvertAndOpenFolder(folder, "day-of-calls", can_open);
+  if (can_open) {
+    EXPECT_EQ(opened.shown, driver.AsShown(day));
+    EXPECT_EQ(opened.note, "");
+    EXPECT_FALSE(opened.report_stays);
+  } else {
+    const std::u8string path = day.u8string();
+    EXPECT_TRUE(opened.note.starts_with("The folder " + std::string(path.begin(), path.end()) +
+                                        " could not be opened: "))
+        << opened.note;
+    EXPECT_TRUE(opened.report_stays);
+  }
+}
+
+void MakeCallFiles(const fs::path& folder, int count) {
+  for (int index = 0; index < count; ++index) {
+    WriteAll(folder / ("cdr_Cluster1_01_2026120709" + std::to_string(10 + index) + "_1"), kCalls);
+  }
 }
 
 }  // namespace halvrenn::testing

@@ -9,11 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "window/drop_report.h"
+#include "window/form1_layout.h"
 
 namespace halvrenn::testing {
 
@@ -70,11 +72,68 @@ struct ShownDrop {
 void ExpectScenarioOutcome(const DropScenario& scenario, const std::filesystem::path& folder,
                            const ShownDrop& shown);
 
-// A file of call records big enough that a conversion of it still runs when a test acts on it.
-std::filesystem::path MakeBigFile(const std::filesystem::path& folder);
+// What only a window shows, written once and run over a driver per front: the progress beside
+// the window while typing goes on and each of the platform's keys cancels, closing the window
+// during a conversion, a report of 50 files, and its Open Folder.
+struct Frame {  // on the screen, in pixels
+  int left = 0, top = 0, right = 0, bottom = 0;
+  bool Overlaps(const Frame& o) const {
+    return left < o.right && o.left < right && top < o.bottom && o.top < bottom;
+  }
+  bool Holds(const Frame& o) const {
+    return left <= o.left && top <= o.top && o.right <= right && o.bottom <= bottom;
+  }
+};
+
+struct WindowReport {
+  Frame frame;
+  DropReportKind kind = DropReportKind::kInformation;
+  std::string totals{};
+  std::string files{};
+};
+
+class DropWindowDriver {
+ public:
+  virtual ~DropWindowDriver() = default;
+  virtual void Drop(const std::filesystem::path& path) = 0;
+  // Until the running drop's progress shows and has moved; false after a minute.
+  virtual bool WaitForProgress() = 0;
+  virtual Frame ProgressFrame() const = 0;
+  virtual Frame WindowFrame() const = 0;
+  virtual Frame WorkArea() const = 0;
+  // Saves what the screen shows in `frame` beside the tests, under `name` and the front's name.
+  virtual void SaveScreenshot(const Frame& frame, std::string_view name) const = 0;
+  virtual void TypeIntoText1(std::string_view digits) = 0;
+  virtual std::string Text(Form1Control field) const = 0;
+  virtual bool Running() const = 0;
+  virtual bool WindowOpen() const = 0;
+  // The keys that cancel on the progress window, as this platform's users press them.
+  virtual std::vector<std::string_view> CancelKeys() const = 0;
+  virtual void PressOnProgress(std::string_view key) = 0;
+  // The next report, read back (and saved under `screenshot` when one is named), then closed.
+  virtual std::optional<WindowReport> NextReport(std::string_view screenshot = {}) = 0;
+  virtual void CloseWindow() = 0;  // as the window system's close command does
+
+  // Open Folder on the report of `relative` converted from within `folder`, with the desktop able
+  // to show a folder or not.
+  struct OpenedFolder {
+    std::string shown;  // the folder the file manager shows, as the driver reads it back
+    std::string note;   // what the report then says
+    bool report_stays = false;
+  };
+  virtual OpenedFolder ConvertAndOpenFolder(const std::filesystem::path& folder,
+                                            std::string_view relative, bool can_open) = 0;
+  // How the file manager names the folder it shows.
+  virtual std::string AsShown(const std::filesystem::path& folder) const = 0;
+};
+
+void RunProgressScenario(DropWindowDriver& driver, const std::filesystem::path& folder);
+void RunClosingScenario(DropWindowDriver& driver, const std::filesystem::path& folder);
+void RunFiftyFilesScenario(DropWindowDriver& driver, const std::filesystem::path& folder);
+void RunOpenFolderScenario(DropWindowDriver& driver, const std::filesystem::path& folder,
+                           bool can_open);
+
 // `count` small files of call records in `folder`.
 void MakeCallFiles(const std::filesystem::path& folder, int count);
-
-std::vector<std::string> FolderListing(const std::filesystem::path& folder);
 
 }  // namespace halvrenn::testing

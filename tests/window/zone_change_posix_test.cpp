@@ -1,5 +1,7 @@
 // A change of the system's zone while the program runs shows at the next change of the input.
-// Natively the zone is the process's TZ, which the test may change between two changes.
+// Every front hands each change to the dispatch, which reads the zone afresh: so the fronts are
+// not driven here. The zone is the process's TZ, which the test changes between two changes;
+// a change of /etc/localtime reaches the same reading (time/zone_file_posix_test.cpp).
 
 #include <gtest/gtest.h>
 

@@ -62,7 +62,7 @@ DropReportKind ShownKind(const DropReportDialog& report) {
 }
 
 class FileDropTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     folder = fs::temp_directory_path() /
              ("halvrenn-drop-" + std::to_string(::getpid()) + "-" +
@@ -147,114 +147,131 @@ TEST_P(QtDropScenario, ShowsAndWritesWhatTheScenarioSays) {
 INSTANTIATE_TEST_SUITE_P(Scenarios, QtDropScenario, ::testing::ValuesIn(testing::DropScenarios()),
                          testing::ScenarioName);
 
-TEST_F(FileDropTest, ProgressSitsBesideTheWindowTypingGoesOnAndEscapeCancels) {
-  const fs::path big = testing::MakeBigFile(folder);
-  Drop(&form, std::vector<std::string>{big.string()});
-  QProgressDialog* progress = form.file_drop().progress_dialog();
-  ASSERT_NE(progress, nullptr);
-  ASSERT_TRUE(WaitFor([progress] { return progress->isVisible() && progress->value() > 0; }));
-  EXPECT_FALSE(progress->frameGeometry().intersects(form.frameGeometry()));
-  EXPECT_TRUE(form.screen()->availableGeometry().contains(progress->frameGeometry()));
-  const QRect both = progress->frameGeometry().united(form.frameGeometry());
-  EXPECT_TRUE(form.screen()
-                  ->grabWindow(0, both.x(), both.y(), both.width(), both.height())
-                  .save(QStringLiteral(HALVRENN_SCREENSHOT_DIR "/halvrenn-qt-drop-progress.png")));
-
-  // The window answers while the worker converts.
-  QTest::keyClicks(form.field(Form1Control::Text1), QStringLiteral("86400"));
-  EXPECT_EQ(form.field(Form1Control::Text2)->text().toStdString(), "1970-01-02");
-  ASSERT_TRUE(form.file_drop().running());
-
-  QTest::keyClick(progress, Qt::Key_Escape);
-  DropReportDialog* report = WaitForReport();
-  ASSERT_NE(report, nullptr);
-  EXPECT_TRUE(report->files()->toPlainText().startsWith(QStringLiteral("big.csv: cancelled")));
-  EXPECT_EQ(ShownKind(*report), DropReportKind::kError);  // nothing converted
-  EXPECT_EQ(testing::FolderListing(folder), std::vector<std::string>{"big.csv"});
+testing::Frame FrameOf(const QRect& rect) {
+  return {rect.left(), rect.top(), rect.right() + 1, rect.bottom() + 1};
 }
 
-TEST_F(FileDropTest, ClosingTheWindowStopsTheConversionCleanly) {
-  const fs::path big = testing::MakeBigFile(folder);
-  Drop(&form, std::vector<std::string>{big.string()});
-  QProgressDialog* progress = form.file_drop().progress_dialog();
-  ASSERT_NE(progress, nullptr);
-  ASSERT_TRUE(WaitFor([progress] { return progress->value() > 0; }));
-  form.close();
-  EXPECT_FALSE(form.file_drop().running());
-  EXPECT_EQ(testing::FolderListing(folder), std::vector<std::string>{"big.csv"});
-}
+// The driver of the window's own scenarios: the files dropped on the window, Escape on the
+// progress dialog, the report read back and closed.
+class QtWindowDriver final : public testing::DropWindowDriver {
+ public:
+  QtWindowDriver(FileDropTest& test, Form1Widget& form) : test_(test), form_(form) {}
 
-// However many files, the report keeps one size on the screen, its buttons in view.
-TEST_F(FileDropTest, AReportOfFiftyFilesKeepsItsSize) {
-  testing::MakeCallFiles(folder / "one", 1);
-  testing::MakeCallFiles(folder / "fifty", 50);
-  QSize sizes[2];
-  for (int run = 0; run < 2; ++run) {
-    Drop(&form, std::vector<std::string>{(folder / (run == 0 ? "one" : "fifty")).string()});
-    DropReportDialog* report = WaitForReport();
-    ASSERT_NE(report, nullptr);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(report));
-    sizes[run] = report->frameGeometry().size();
-    EXPECT_TRUE(report->screen()->availableGeometry().contains(report->frameGeometry()));
+  void Drop(const fs::path& path) override {
+    test_.Drop(&form_, std::vector<std::string>{path.string()});
+  }
+  bool WaitForProgress() override {
+    return WaitFor([this] {
+      const QProgressDialog* progress = form_.file_drop().progress_dialog();
+      return progress != nullptr && progress->isVisible() && progress->value() > 0;
+    });
+  }
+  testing::Frame ProgressFrame() const override {
+    return FrameOf(form_.file_drop().progress_dialog()->frameGeometry());
+  }
+  testing::Frame WindowFrame() const override { return FrameOf(form_.frameGeometry()); }
+  testing::Frame WorkArea() const override { return FrameOf(form_.screen()->availableGeometry()); }
+  void SaveScreenshot(const testing::Frame& frame, std::string_view name) const override {
+    EXPECT_TRUE(form_.screen()
+                    ->grabWindow(0, frame.left, frame.top, frame.right - frame.left,
+                                 frame.bottom - frame.top)
+                    .save(QStringLiteral(HALVRENN_SCREENSHOT_DIR "/halvrenn-qt-%1.png")
+                              .arg(QString::fromUtf8(name.data(), static_cast<int>(name.size())))));
+  }
+  void TypeIntoText1(std::string_view digits) override {
+    QTest::keyClicks(form_.field(Form1Control::Text1), QString::fromStdString(std::string(digits)));
+  }
+  std::string Text(Form1Control field) const override {
+    return form_.field(field)->text().toStdString();
+  }
+  bool Running() const override { return form_.file_drop().running(); }
+  bool WindowOpen() const override { return form_.isVisible(); }
+  std::vector<std::string_view> CancelKeys() const override { return {"Escape"}; }
+  void PressOnProgress(std::string_view /*key: Escape*/) override {
+    QTest::keyClick(form_.file_drop().progress_dialog(), Qt::Key_Escape);
+  }
+  std::optional<testing::WindowReport> NextReport(std::string_view screenshot) override {
+    DropReportDialog* report = test_.WaitForReport();
+    if (report == nullptr || !QTest::qWaitForWindowExposed(report)) return std::nullopt;
+    testing::WindowReport shown{FrameOf(report->frameGeometry()), ShownKind(*report),
+                                report->totals()->text().toStdString(),
+                                report->files()->toPlainText().toStdString()};
+    // Its buttons in view, however many files it lists.
     for (QPushButton* button : report->findChildren<QPushButton*>()) {
       EXPECT_TRUE(report->rect().contains(QRect(button->mapTo(report, QPoint()), button->size())));
     }
-    if (run == 1) {
-      EXPECT_TRUE(report->totals()->text().startsWith(QStringLiteral("Converted 50 of 50 files.")));
-      EXPECT_EQ(report->files()->toPlainText().count(QStringLiteral(".converted.csv")), 50);
-      EXPECT_TRUE(report->grab().save(
-          QStringLiteral(HALVRENN_SCREENSHOT_DIR "/halvrenn-qt-drop-report.png")));
-    }
+    if (!screenshot.empty()) SaveScreenshot(shown.frame, screenshot);
     report->close();
-    ASSERT_TRUE(WaitFor([this] { return form.file_drop().report() == nullptr; }));
+    EXPECT_TRUE(WaitFor([this] { return form_.file_drop().report() == nullptr; }));
+    return shown;
   }
-  EXPECT_EQ(sizes[0], sizes[1]);
-}
-
-// Open Folder hands the desktop the outputs' folder, from a relative path made absolute at the
-// drop; where nothing can open it, the report says so and stays. The desktop's opener is a
-// stand-in on PATH that notes what it was given, or none at all. Qt looks for the opener once per
-// process, so each case runs in a process of its own (on X: the offscreen platform has no
-// desktop services).
-class OpenFolder : public FileDropTest {
- protected:
-  DropReportDialog* ConvertAndOpenFolder(const fs::path& path_folder) {
-    testing::MakeCallFiles(folder / "day", 1);
+  void CloseWindow() override { form_.close(); }
+  // The desktop's opener is a stand-in on PATH that notes what it was given, or none at all.
+  OpenedFolder ConvertAndOpenFolder(const fs::path& folder, std::string_view relative,
+                                    bool can_open) override {
+    const fs::path bin = folder / "bin";
+    const fs::path opened = folder / "opened.txt";
+    fs::create_directories(bin);
+    if (can_open) {
+      std::ofstream(bin / "xdg-open")
+          << "#!/bin/sh\nprintf '%s' \"$1\" > '" << opened.string() << "'\n";
+      fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+    }
     const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
-    setenv("PATH", path_folder.c_str(), 1);
+    setenv("PATH", bin.c_str(), 1);
     const fs::path current = fs::current_path();
     fs::current_path(folder);
-    form.ConvertFiles({"day"});
+    form_.ConvertFiles({std::string(relative)});
     fs::current_path(current);
-    DropReportDialog* report = WaitForReport();
+    DropReportDialog* report = test_.WaitForReport();
     if (report != nullptr && report->open_folder() != nullptr) report->open_folder()->click();
     setenv("PATH", path.c_str(), 1);
-    return report;
+    OpenedFolder result;
+    if (can_open && WaitFor([&] { return fs::exists(opened) && fs::file_size(opened) > 0; })) {
+      std::ifstream file(opened);
+      result.shown.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    report = form_.file_drop().report();
+    if (report != nullptr) result.note = report->note()->text().toStdString();
+    result.report_stays = can_open
+                              ? !WaitFor([this] { return form_.file_drop().report() == nullptr; })
+                              : report != nullptr && report->isVisible();
+    return result;
   }
+  std::string AsShown(const fs::path& folder) const override { return "file://" + folder.string(); }
+
+ private:
+  FileDropTest& test_;
+  Form1Widget& form_;
 };
 
+TEST_F(FileDropTest, ProgressSitsBesideTheWindowTypingGoesOnAndEscapeCancels) {
+  QtWindowDriver driver(*this, form);
+  testing::RunProgressScenario(driver, folder);
+}
+
+TEST_F(FileDropTest, ClosingTheWindowStopsTheConversionCleanly) {
+  QtWindowDriver driver(*this, form);
+  testing::RunClosingScenario(driver, folder);
+}
+
+TEST_F(FileDropTest, AReportOfFiftyFilesKeepsItsSize) {
+  QtWindowDriver driver(*this, form);
+  testing::RunFiftyFilesScenario(driver, folder);
+}
+
+// Qt looks for the desktop's opener once per process, so each case runs in a process of its own
+// (on X: the offscreen platform has no desktop services).
+class OpenFolder : public FileDropTest {};
+
 TEST_F(OpenFolder, OpensTheOutputsFolder) {
-  const fs::path bin = folder / "bin";
-  fs::create_directories(bin);
-  const fs::path opened = folder / "opened.txt";
-  std::ofstream(bin / "xdg-open") << "#!/bin/sh\nprintf '%s' \"$1\" > '" << opened.string()
-                                  << "'\n";
-  fs::permissions(bin / "xdg-open", fs::perms::owner_all);
-  ASSERT_NE(ConvertAndOpenFolder(bin), nullptr);
-  ASSERT_TRUE(WaitFor([&] { return fs::exists(opened) && fs::file_size(opened) > 0; }));
-  std::ifstream file(opened);
-  const std::string url((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(url, "file://" + (folder / "day").string());
-  EXPECT_TRUE(WaitFor([this] { return form.file_drop().report() == nullptr; }));
+  QtWindowDriver driver(*this, form);
+  testing::RunOpenFolderScenario(driver, folder, true);
 }
 
 TEST_F(OpenFolder, SaysWhyNotAndStays) {
-  DropReportDialog* report = ConvertAndOpenFolder(folder);
-  ASSERT_NE(report, nullptr);
-  EXPECT_TRUE(report->note()->text().startsWith(
-      QStringLiteral("The folder %1 could not be opened: ").arg((folder / "day").c_str())))
-      << report->note()->text().toStdString();
-  EXPECT_TRUE(report->isVisible());
+  QtWindowDriver driver(*this, form);
+  testing::RunOpenFolderScenario(driver, folder, false);
 }
 
 // A name in Latin-1 in a UTF-8 locale, dropped as a file manager encodes it: converted beside

@@ -193,7 +193,7 @@ void SendKeys(const std::vector<WORD>& keys) {
 }
 
 class FileDropWindowTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     folder = fs::temp_directory_path() /
              ("halvrenn-drop-" + std::to_string(GetCurrentProcessId()) + "-" +
@@ -277,98 +277,6 @@ TEST_P(Win32DropScenario, ShowsAndWritesWhatTheScenarioSays) {
 INSTANTIATE_TEST_SUITE_P(Scenarios, Win32DropScenario,
                          ::testing::ValuesIn(testing::DropScenarios()), testing::ScenarioName);
 
-bool Intersect(const RECT& a, const RECT& b) {
-  RECT both{};
-  return IntersectRect(&both, &a, &b) != 0;
-}
-
-// The progress window hides no field of Form1, typing goes on while it shows, and it is
-// cancelled from the keyboard: each key on the progress window, as a user presses it.
-TEST_F(FileDropWindowTest, ProgressSitsBesideFormTypingGoesOnAndKeysCancel) {
-  const fs::path big = testing::MakeBigFile(folder);
-  const std::pair<const char*, std::vector<WORD>> keys[] = {{"Escape", {VK_ESCAPE}},
-                                                            {"Enter", {VK_RETURN}},
-                                                            {"Space", {VK_SPACE}},
-                                                            {"Alt+F4", {VK_MENU, VK_F4}}};
-  for (const auto& [name, key] : keys) {
-    SCOPED_TRACE(name);
-    const std::size_t reports = shown.reports.size();
-    Drop({PathText(big)});
-    HWND progress = nullptr;
-    ASSERT_TRUE(PumpUntil([&] {
-      progress = form.file_drop().progress_window();
-      HWND bar = progress != nullptr ? FindWindowExW(progress, nullptr, PROGRESS_CLASSW, nullptr)
-                                     : nullptr;
-      return bar != nullptr && SendMessageW(bar, PBM_GETPOS, 0, 0) > 0;
-    }));
-    ASSERT_TRUE(IsWindowVisible(progress));
-    RECT progress_rect{}, form_rect{};
-    GetWindowRect(progress, &progress_rect);
-    GetWindowRect(form.handle(), &form_rect);
-    EXPECT_FALSE(Intersect(progress_rect, form_rect));
-    if (reports == 0) {
-      RECT both{};
-      UnionRect(&both, &progress_rect, &form_rect);
-      SaveScreenshot(both, HALVRENN_SCREENSHOT_DIR "/halvrenn-win32-drop-progress.bmp");
-
-      // The window answers while the worker converts: typing into Text1 fills Text2, and the
-      // focus stays in Text1.
-      EXPECT_EQ(GetFocus(), Field(1));
-      for (const wchar_t digit : std::wstring(L"86400")) SendMessageW(Field(1), WM_CHAR, digit, 0);
-      EXPECT_EQ(WindowText(Field(3)), testing::ExpectedDateText(86400));
-      ASSERT_TRUE(form.file_drop().running());
-    }
-
-    SetForegroundWindow(progress);
-    ASSERT_TRUE(PumpUntil([progress] { return GetForegroundWindow() == progress; }));
-    SendKeys(key);
-    ASSERT_TRUE(PumpUntil([&] { return Reported(reports + 1); }));
-    EXPECT_TRUE(shown.reports.back().files.starts_with("big.csv: cancelled"))
-        << shown.reports.back().files;
-    EXPECT_EQ(shown.reports.back().kind, DropReportKind::kError);
-    EXPECT_EQ(testing::FolderListing(folder), std::vector<std::string>{"big.csv"});
-    EXPECT_TRUE(IsWindow(form.handle()));
-  }
-}
-
-TEST_F(FileDropWindowTest, ClosingTheWindowStopsTheConversionCleanly) {
-  const fs::path big = testing::MakeBigFile(folder);
-  Drop({PathText(big)});
-  ASSERT_TRUE(PumpUntil([this] { return form.file_drop().progress_window() != nullptr; }));
-  // As the window system's close command does.
-  SendMessageW(form.handle(), WM_CLOSE, 0, 0);
-  EXPECT_FALSE(IsWindow(form.handle()));
-  DropQuitMessages();
-  EXPECT_EQ(testing::FolderListing(folder), std::vector<std::string>{"big.csv"});
-}
-
-// However many files, the report keeps one size within the screen's work area.
-TEST_F(FileDropWindowTest, AReportOfFiftyFilesKeepsItsSize) {
-  testing::MakeCallFiles(folder / "one", 1);
-  testing::MakeCallFiles(folder / "fifty", 50);
-  shown.on_report = [](const ShownReport& report) {
-    if (report.totals.starts_with("Converted 50 ")) {
-      SaveScreenshot(report.rect, HALVRENN_SCREENSHOT_DIR "/halvrenn-win32-drop-report.bmp");
-    }
-  };
-  Drop({PathText(folder / "one")});
-  ASSERT_TRUE(PumpUntil([this] { return Reported(1); }));
-  Drop({PathText(folder / "fifty")});
-  ASSERT_TRUE(PumpUntil([this] { return Reported(2); }));
-
-  const ShownReport& one = shown.reports[0];
-  const ShownReport& fifty = shown.reports[1];
-  EXPECT_TRUE(fifty.totals.starts_with("Converted 50 of 50 files.")) << fifty.totals;
-  EXPECT_EQ(fifty.rect.right - fifty.rect.left, one.rect.right - one.rect.left);
-  EXPECT_EQ(fifty.rect.bottom - fifty.rect.top, one.rect.bottom - one.rect.top);
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  GetMonitorInfoW(MonitorFromWindow(form.handle(), MONITOR_DEFAULTTONEAREST), &monitor);
-  RECT inside{};
-  IntersectRect(&inside, &fifty.rect, &monitor.rcWork);
-  EXPECT_TRUE(EqualRect(&inside, &fifty.rect));
-}
-
 struct FoundWindow {
   std::wstring title;
   HWND window = nullptr;
@@ -385,39 +293,143 @@ BOOL CALLBACK FindByTitle(HWND window, LPARAM lparam) {
   return TRUE;
 }
 
-// Open Folder shows the outputs' folder, from a relative path made absolute at the drop, in the
-// file manager (Wine's Explorer, a window titled by the folder); where the folder is gone, the
-// report says why and stays open.
-TEST_F(FileDropWindowTest, OpenFolderShowsTheOutputsFolderOrSaysWhyNot) {
-  const fs::path day = folder / "day-of-calls";
-  testing::MakeCallFiles(day, 1);
-  const fs::path current = fs::current_path();
-  shown.answer = Answer::kReplace;  // the second drop converts the same file again
-  std::string note;
-  shown.on_report = [&](const ShownReport& report) {
-    if (shown.reports.size() == 2) fs::remove_all(day);
-    SendMessageW(GetDlgItem(report.dialog, FileDropWindow::kReportOpenFolder), BM_CLICK, 0, 0);
-    if (IsWindow(report.dialog)) {
-      note = WindowText(GetDlgItem(report.dialog, FileDropWindow::kReportNote));
-    }
-  };
-  for (const bool folder_exists : {true, false}) {
+testing::Frame FrameOf(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
+
+// The driver of the window's own scenarios: each key pressed on the progress window as a user
+// presses it, the reports read back and closed by the timer.
+class Win32WindowDriver final : public testing::DropWindowDriver {
+ public:
+  explicit Win32WindowDriver(FileDropWindowTest& test) : test_(test) {}
+
+  void Drop(const fs::path& path) override { test_.Drop({PathText(path)}); }
+  bool WaitForProgress() override {
+    return FileDropWindowTest::PumpUntil([this] {
+      HWND progress = test_.form.file_drop().progress_window();
+      HWND bar = progress != nullptr ? FindWindowExW(progress, nullptr, PROGRESS_CLASSW, nullptr)
+                                     : nullptr;
+      return bar != nullptr && IsWindowVisible(progress) && SendMessageW(bar, PBM_GETPOS, 0, 0) > 0;
+    });
+  }
+  testing::Frame ProgressFrame() const override {
+    return FrameOf(WindowRect(test_.form.file_drop().progress_window()));
+  }
+  testing::Frame WindowFrame() const override { return FrameOf(WindowRect(test_.form.handle())); }
+  testing::Frame WorkArea() const override {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(test_.form.handle(), MONITOR_DEFAULTTONEAREST), &monitor);
+    return FrameOf(monitor.rcWork);
+  }
+  void SaveScreenshot(const testing::Frame& frame, std::string_view name) const override {
+    win32::SaveScreenshot({frame.left, frame.top, frame.right, frame.bottom},
+                          HALVRENN_SCREENSHOT_DIR "/halvrenn-win32-" + std::string(name) + ".bmp");
+  }
+  void TypeIntoText1(std::string_view digits) override {
+    // The focus stays in Text1 while the progress window shows.
+    EXPECT_EQ(GetFocus(), test_.Field(1));
+    for (const char digit : digits)
+      SendMessageW(test_.Field(1), WM_CHAR, static_cast<unsigned char>(digit), 0);
+  }
+  std::string Text(Form1Control field) const override {
+    return WindowText(test_.Field(field == Form1Control::Text2 ? 3 : 1));
+  }
+  bool Running() const override { return test_.form.file_drop().running(); }
+  bool WindowOpen() const override { return IsWindow(test_.form.handle()) != 0; }
+  std::vector<std::string_view> CancelKeys() const override {
+    return {"Escape", "Enter", "Space", "Alt+F4"};
+  }
+  void PressOnProgress(std::string_view key) override {
+    HWND progress = test_.form.file_drop().progress_window();
+    SetForegroundWindow(progress);
+    ASSERT_TRUE(
+        FileDropWindowTest::PumpUntil([progress] { return GetForegroundWindow() == progress; }));
+    SendKeys(key == "Escape"  ? std::vector<WORD>{VK_ESCAPE}
+             : key == "Enter" ? std::vector<WORD>{VK_RETURN}
+             : key == "Space" ? std::vector<WORD>{VK_SPACE}
+                              : std::vector<WORD>{VK_MENU, VK_F4});
+  }
+  std::optional<testing::WindowReport> NextReport(std::string_view screenshot) override {
+    const std::size_t count = ++reports_;
+    test_.shown.on_report = [&](const ShownReport& report) {
+      if (!screenshot.empty()) SaveScreenshot(FrameOf(report.rect), screenshot);
+    };
+    const bool shown =
+        FileDropWindowTest::PumpUntil([this, count] { return test_.Reported(count); });
+    test_.shown.on_report = nullptr;
+    if (!shown) return std::nullopt;
+    const ShownReport& report = test_.shown.reports[count - 1];
+    return testing::WindowReport{FrameOf(report.rect), report.kind, report.totals, report.files};
+  }
+  void CloseWindow() override {
+    SendMessageW(test_.form.handle(), WM_CLOSE, 0, 0);
+    FileDropWindowTest::DropQuitMessages();
+  }
+  // The file manager is Wine's Explorer, a window titled by the folder; the folder cannot be
+  // shown once it is gone, and a second run of the same file replaces its output.
+  OpenedFolder ConvertAndOpenFolder(const fs::path& folder, std::string_view relative,
+                                    bool can_open) override {
+    OpenedFolder opened;
+    const std::size_t count = ++reports_;
+    test_.shown.answer = Answer::kReplace;
+    test_.shown.on_report = [&](const ShownReport& report) {
+      if (!can_open) fs::remove_all(folder / relative);
+      SendMessageW(GetDlgItem(report.dialog, FileDropWindow::kReportOpenFolder), BM_CLICK, 0, 0);
+      opened.report_stays = IsWindowVisible(report.dialog) != 0;
+      if (IsWindow(report.dialog)) {
+        opened.note = WindowText(GetDlgItem(report.dialog, FileDropWindow::kReportNote));
+      }
+    };
+    const fs::path current = fs::current_path();
     fs::current_path(folder);
-    form.ConvertFiles({"day-of-calls"});
+    test_.form.ConvertFiles({std::string(relative)});
     fs::current_path(current);
-    ASSERT_TRUE(PumpUntil([this, folder_exists] { return Reported(folder_exists ? 1 : 2); }));
-    if (folder_exists) {
-      FoundWindow explorer{L"day-of-calls"};
-      ASSERT_TRUE(PumpUntil([&] {
-        EnumWindows(FindByTitle, reinterpret_cast<LPARAM>(&explorer));
-        return explorer.window != nullptr;
-      }));
-      PostMessageW(explorer.window, WM_CLOSE, 0, 0);
-      EXPECT_EQ(note, "");
-    } else {
-      EXPECT_TRUE(note.starts_with("The folder " + PathText(day) + " could not be opened: "))
-          << note;
+    EXPECT_TRUE(FileDropWindowTest::PumpUntil([this, count] { return test_.Reported(count); }));
+    test_.shown.on_report = nullptr;
+    if (can_open) {
+      FoundWindow explorer{Utf16FromUtf8(std::string(relative))};
+      if (FileDropWindowTest::PumpUntil([&] {
+            EnumWindows(FindByTitle, reinterpret_cast<LPARAM>(&explorer));
+            return explorer.window != nullptr;
+          })) {
+        opened.shown = std::string(relative);
+        PostMessageW(explorer.window, WM_CLOSE, 0, 0);
+      }
     }
+    return opened;
+  }
+  std::string AsShown(const fs::path& folder) const override { return PathText(folder.filename()); }
+
+ private:
+  static RECT WindowRect(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect;
+  }
+
+  FileDropWindowTest& test_;
+  std::size_t reports_ = 0;
+};
+
+TEST_F(FileDropWindowTest, ProgressSitsBesideFormTypingGoesOnAndKeysCancel) {
+  Win32WindowDriver driver(*this);
+  testing::RunProgressScenario(driver, folder);
+}
+
+TEST_F(FileDropWindowTest, ClosingTheWindowStopsTheConversionCleanly) {
+  Win32WindowDriver driver(*this);
+  testing::RunClosingScenario(driver, folder);
+}
+
+TEST_F(FileDropWindowTest, AReportOfFiftyFilesKeepsItsSize) {
+  Win32WindowDriver driver(*this);
+  testing::RunFiftyFilesScenario(driver, folder);
+}
+
+TEST_F(FileDropWindowTest, OpenFolderShowsTheOutputsFolderOrSaysWhyNot) {
+  Win32WindowDriver driver(*this);
+  for (const bool can_open : {true, false}) {
+    SCOPED_TRACE(can_open);
+    testing::RunOpenFolderScenario(driver, folder, can_open);
   }
 }
 
