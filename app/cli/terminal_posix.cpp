@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "cdr/files/byte_streams.h"
+#include "exit_status.h"
 #include "terminal.h"
 
 namespace halvrenn::cli {

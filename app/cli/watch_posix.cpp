@@ -11,6 +11,7 @@
 #include <string>
 
 #include "cdr/files/byte_streams.h"
+#include "exit_status.h"
 #include "terminal.h"
 #include "time/path_watch_posix.h"
 #include "watch.h"
@@ -24,7 +25,7 @@ std::atomic<cdr::FolderWatch*> woken{nullptr};
 extern "C" void OnStopRequest(int) {
   if (stop_flag->exchange(true)) {
     cdr::RemoveTemporaryFilesNow();
-    _exit(130);
+    _exit(kInterruptedStatus);
   }
   WakeWatch();
 }
@@ -85,7 +86,7 @@ bool AppendLine(const std::string& file, std::string_view line_without_end) {
 
 std::string ServiceLogFile() { return {}; }
 
-int RunAsService(const std::function<int(std::atomic<bool>& stop)>&) { return 2; }
+int RunAsService(const std::function<int(std::atomic<bool>& stop)>&) { return kWrongUsage; }
 
 void WatchStarted() {}
 

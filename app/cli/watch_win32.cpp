@@ -12,6 +12,7 @@
 
 #include "cdr/files/byte_streams.h"
 #include "cdr/files/long_paths_win32.h"
+#include "exit_status.h"
 #include "time/utf16_text.h"
 #include "watch.h"
 
@@ -25,7 +26,7 @@ BOOL WINAPI OnControl(DWORD event) {
   if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
     if (stop_flag->exchange(true)) {
       cdr::RemoveTemporaryFilesNow();
-      ExitProcess(130);
+      ExitProcess(kInterruptedStatus);
     }
     WakeWatch();
     return TRUE;
