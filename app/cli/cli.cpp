@@ -216,27 +216,34 @@ const OptionSpec* FindOption(std::string_view name) {
   return nullptr;
 }
 
+// The value joined to an option, taken off its name: "--zone=UTC" leaves "--zone" and gives
+// "UTC", "-zUTC" leaves "-z"; nothing when none is joined.
+std::optional<std::string> TakeAttached(std::string& argument) {
+  std::optional<std::string> attached;
+  if (argument.starts_with("--")) {
+    const std::size_t equals = argument.find('=');
+    if (equals != std::string::npos) {
+      attached = argument.substr(equals + 1);
+      argument.resize(equals);
+    }
+  } else if (argument.size() > 2) {
+    attached = argument.substr(2);
+    argument.resize(2);
+  }
+  return attached;
+}
+
 // Reads the arguments into `command`; an exit status when the program should end at once.
 std::optional<int> Parse(std::vector<std::string> arguments, Command& command) {
   bool options_end = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
-    std::string argument = arguments[i];
+    std::string argument = arguments[i];  // its name alone, once the value is taken off
     if (options_end || argument == "-" || !argument.starts_with('-')) {
       command.files.push_back(argument);
       continue;
     }
     const bool long_name = argument.starts_with("--");
-    std::optional<std::string> attached;  // --name=value, or -xVALUE
-    if (long_name) {
-      const std::size_t equals = argument.find('=');
-      if (equals != std::string::npos) {
-        attached = argument.substr(equals + 1);
-        argument.resize(equals);
-      }
-    } else if (argument.size() > 2) {
-      attached = argument.substr(2);
-      argument.resize(2);
-    }
+    const std::optional<std::string> attached = TakeAttached(argument);
     const OptionSpec* spec = FindOption(argument);
     const bool flag = spec != nullptr && spec->value.empty();
     if (spec == nullptr || (flag && long_name && attached)) {
