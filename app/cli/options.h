@@ -50,7 +50,7 @@ enum class ValueCompletion : unsigned char {
 };
 
 struct OptionSpec {
-  Option option = Option::kEndOfOptions;
+  Option option;
   char short_name = '\0';           // '\0': a long name only
   std::string_view long_name = {};  // without its "--"; empty for "--" itself
   std::string_view value = {};      // as --help shows it ("DIR", "iso|locale"); empty: a flag
