@@ -47,7 +47,7 @@ std::unique_ptr<ZoneRules> NamedZoneRules(std::string_view name, std::string& er
 
 // Windows keeps no zone's rules for the process: each reading asks the system again.
 std::unique_ptr<ZoneRules> ZoneRulesReadAgain(std::string_view name, std::string& error) {
-  return name.empty() ? MachineZoneRules() : NamedZoneRules(name, error);
+  return ChosenZoneRules(name, error);  // the system reads a zone afresh each time
 }
 
 }  // namespace halvrenn

@@ -75,6 +75,14 @@ std::unique_ptr<ZoneRules> NamedZoneRules(std::string_view name, std::string& er
 // the rules an earlier reading kept.
 std::unique_ptr<ZoneRules> ZoneRulesReadAgain(std::string_view name, std::string& error);
 
+// The zone that a setting such as halvrenn-cdr's --zone names, or the machine's when it names
+// none (empty): NamedZoneRules or MachineZoneRules. Inline, so that a program that never names a
+// zone (the window) carries no table of zone names.
+inline std::unique_ptr<ZoneRules> ChosenZoneRules(std::string_view name, std::string& error,
+                                                  std::string* substitute = nullptr) {
+  return name.empty() ? MachineZoneRules() : NamedZoneRules(name, error, substitute);
+}
+
 // The offset at an instant, looked up again only when the instant leaves the last interval, so
 // that a run of values in one season costs two comparisons each. One per thread.
 class ZoneOffsets {

@@ -8,8 +8,8 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 #include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -20,86 +20,20 @@
 #include "cdr/folders/folder_files.h"
 #include "cdr/format/column_kinds.h"
 #include "cdr/format/summary_text.h"
+#include "command.h"
+#include "exit_status.h"
 #include "file_arguments.h"
+#include "options.h"
 #include "terminal.h"
+#include "time/zone_rules.h"
 #include "watch.h"
 
 namespace halvrenn::cli {
 namespace {
 
-constexpr int kWritten = 0;
-constexpr int kFileFailed = 1;
-constexpr int kWrongUsage = 2;
-
 constexpr std::string_view kProgram = "halvrenn-cdr";
 
-constexpr std::string_view kHelp = R"(Usage: halvrenn-cdr [OPTIONS] [FILE...]
-Adds the dates of the time stamps of call-detail-record files (CSV) as new columns at the end of
-every record, keeping every byte of the file. Each FILE is written converted beside it:
-calls.csv becomes calls.converted.csv, cdr_Cluster1_01_202612070915_1 becomes
-cdr_Cluster1_01_202612070915_1.converted.csv. No FILE, or -, converts standard input to standard
-output. A folder gives its files and its sub-folders' files, six levels deep, leaving out hidden
-and system files, earlier outputs and links to folders. On Windows the program expands * and ?
-itself, as cmd.exe leaves them.
-
-Time stamps are the columns dateTimeOrigination, dateTimeConnect, dateTimeDisconnect and
-dateTimeStamp (seconds), names ending in _epoch (seconds) and _uepoch (microseconds): counts from
-1 to 4294967295 seconds after 1970-01-01 00:00:00 GMT. 0 or an empty field adds empty columns.
-Beside them, IPv4 addresses (origIpAddr, destIpAddr and the media and video transport
-addresses) get <column>_ip, cause codes (origCause_value, destCause_value) their ITU-T Q.850
-name in <column>_text, and duration H:MM:SS in duration_hms.
-
-Options:
-  -o, --output DIR         write the converted files into DIR, which must exist
-  -f, --force              replace converted files that exist already
-  -c, --column NAME[:s|ms|us]
-                           convert this column (repeatable) instead of those found by name
-      --decode LIST        the kinds of column decoded, from time,ip,cause,duration (default
-                           all that are found)
-  -a, --add LIST           the columns added per time stamp, in this order, from
-                           gmt,local,offset,standard,daylight (default gmt,local)
-      --format iso|locale  iso: 2026-12-07 09:15:00 (default); locale: the user's short date and
-                           long time, as the Halvrenn window shows them
-  -z, --zone NAME          the zone for local, offset, standard and daylight (default: this
-                           machine's), a tz database name such as America/New_York; on Windows
-                           also a Windows zone name, and a tz name is served by the Windows zone
-                           it maps to, whose history may differ (it warns which)
-  -d, --delimiter D        comma, tab (or \t), semicolon or one character (default: from the
-                           header)
-  -j, --jobs N             threads per file (default: one per processor)
-  -q, --quiet              no progress line and no summary
-  Watching a folder (halvrenn-cdr --watch IN_DIR --output OUT_DIR [OPTIONS]):
-      --watch DIR          convert every file of DIR that has no output yet, then every file
-                           that arrives or changes, until stopped (SIGTERM, SIGINT, Ctrl+C)
-      --done DIR           move each input into DIR once its output is in place
-      --poll SECONDS       scan the folder every SECONDS instead of waiting for its events
-                           (network shares): a file is taken once unchanged for one period
-      --log FILE           append the log lines to FILE instead of standard error
-      --service            run under the Windows Service Control Manager (sc create)
-  -h, --help               this text
-  -V, --version            the version
-      --                   every argument after it is a FILE, even one that starts with -
-
-Exit status: 0 every file written, 1 a file could not be read or written, 2 wrong usage,
-130 interrupted.
-)";
-
-struct Command {
-  cdr::Options options;
-  std::optional<std::string> output_directory;
-  bool force = false;
-  bool quiet = false;
-  std::vector<std::string> files;
-  WatchCommand watch;
-};
-
 void Say(std::string_view text) { WriteStandardError(text); }
-
-int UsageError(std::string_view message) {
-  Say(std::string(kProgram) + ": " + std::string(message) + "\nTry '" + std::string(kProgram) +
-      " --help'.\n");
-  return kWrongUsage;
-}
 
 // Standard output for the help and the version: a write that fails (a full disk, a closed pipe)
 // is a failure, not a success.
@@ -149,38 +83,40 @@ std::optional<std::vector<std::size_t>> ParseWordList(std::string_view list,
 }
 
 std::optional<std::vector<cdr::TimeText>> ParseAdded(std::string_view list) {
-  static constexpr std::array<cdr::TimeText, 5> kAdded = {
-      cdr::TimeText::kGmt, cdr::TimeText::kLocal, cdr::TimeText::kOffset, cdr::TimeText::kStandard,
-      cdr::TimeText::kDaylight};
-  static const std::array<std::string_view, 5> kWords = [] {
-    std::array<std::string_view, 5> words;
-    for (std::size_t i = 0; i < kAdded.size(); ++i) words[i] = cdr::TimeTextWord(kAdded[i]);
+  static const std::array<std::string_view, kTimeTexts.size()> kWords = [] {
+    std::array<std::string_view, kTimeTexts.size()> words;
+    for (std::size_t i = 0; i < kTimeTexts.size(); ++i) {
+      words[i] = cdr::TimeTextWord(kTimeTexts[i]);
+    }
     return words;
   }();
   const auto indexes = ParseWordList(list, kWords);
   if (!indexes) return std::nullopt;
   std::vector<cdr::TimeText> added;
-  for (const std::size_t index : *indexes) added.push_back(kAdded[index]);
+  for (const std::size_t index : *indexes) added.push_back(kTimeTexts[index]);
   return added;
 }
 
 std::optional<cdr::KindSet> ParseDecode(std::string_view list) {
-  static constexpr std::array<std::string_view, cdr::kColumnKinds> kWords = [] {
-    std::array<std::string_view, cdr::kColumnKinds> words;
-    for (std::size_t i = 0; i < words.size(); ++i) words[i] = cdr::kColumnKindTable[i].decode_word;
-    return words;
-  }();
-  const auto indexes = ParseWordList(list, kWords);
+  const auto indexes = ParseWordList(list, KindWords());
   if (!indexes) return std::nullopt;
   cdr::KindSet kinds{0};
   for (const std::size_t index : *indexes) kinds.bits |= 1U << index;
   return kinds;
 }
 
+std::optional<cdr::TextFormat> ParseFormat(std::string_view text) {
+  for (const auto& [word, format] : kFormats) {
+    if (text == word) return format;
+  }
+  return std::nullopt;
+}
+
 std::optional<char> ParseDelimiter(std::string_view text) {
-  if (text == "comma" || text == ",") return ',';
-  if (text == "tab" || text == "\\t" || text == "\t") return '\t';
-  if (text == "semicolon" || text == ";") return ';';
+  for (const auto& [word, delimiter] : kNamedDelimiters) {
+    if (text == word || text == std::string_view(&delimiter, 1)) return delimiter;
+  }
+  if (text == "\\t") return '\t';  // as a shell passes '\t' on
   if (text.size() == 1 && text[0] != '"' && text[0] != '\r' && text[0] != '\n') return text[0];
   return std::nullopt;
 }
@@ -196,112 +132,137 @@ std::optional<unsigned> ParseJobs(std::string_view text) {
   return jobs;
 }
 
+std::optional<std::string> NotEmpty(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  return text;
+}
+
+// Sets `into` to the value parsed, or refuses the command line when there is none.
+template <class Parsed, class Into>
+std::optional<int> Take(std::optional<Parsed> parsed, Into& into, std::string_view refusal) {
+  if (!parsed) return UsageError(refusal);
+  into = std::move(*parsed);
+  return std::nullopt;
+}
+
+// The same for an option that may be repeated, each value one more.
+template <class Parsed>
+std::optional<int> Append(std::optional<Parsed> parsed, std::vector<Parsed>& into,
+                          std::string_view refusal) {
+  if (!parsed) return UsageError(refusal);
+  into.push_back(std::move(*parsed));
+  return std::nullopt;
+}
+
+// What an option does to the command: an exit status when the program ends at once. Every value
+// that an option needs is refused when it is missing as when it is empty.
+std::optional<int> Apply(Option option, const std::string& value, Command& command) {
+  cdr::Options& options = command.options;
+  WatchCommand& watch = command.watch;
+  switch (option) {
+    case Option::kHelp:
+      return Print(HelpText());
+    case Option::kVersion:
+      return Print(std::string(kProgram) + " " + HALVRENN_DISPLAY_VERSION + "\n");
+    case Option::kForce:
+      command.force = true;
+      return std::nullopt;
+    case Option::kQuiet:
+      command.quiet = true;
+      return std::nullopt;
+    case Option::kService:
+      watch.service = true;
+      return std::nullopt;
+    case Option::kEndOfOptions:  // Parse's own
+      return std::nullopt;
+    case Option::kOutput:
+      return Take(NotEmpty(value), command.output_directory, "--output needs a folder");
+    case Option::kColumn:
+      return Append(ParseColumnChoice(value), options.columns,
+                    "--column takes NAME, NAME:s, NAME:ms or NAME:us");
+    case Option::kAdd:
+      return Take(ParseAdded(value), options.time_texts,
+                  "--add takes a list of gmt, local, offset, standard, daylight");
+    case Option::kDecode:
+      return Take(ParseDecode(value), options.decode,
+                  "--decode takes a list of time, ip, cause, duration");
+    case Option::kFormat:
+      return Take(ParseFormat(value), options.format, "--format takes iso or locale");
+    case Option::kZone:
+      return Take(NotEmpty(value), options.zone, "--zone needs a zone name");
+    case Option::kDelimiter:
+      return Take(ParseDelimiter(value), options.delimiter,
+                  "--delimiter takes comma, tab, semicolon or one character");
+    case Option::kJobs:
+      return Take(ParseJobs(value), options.jobs, "--jobs takes a number from 1 to 999");
+    case Option::kWatch:
+      return Take(NotEmpty(value), watch.input, "--watch needs a path");
+    case Option::kDone:
+      return Take(NotEmpty(value), watch.done, "--done needs a path");
+    case Option::kLog:
+      return Take(NotEmpty(value), watch.log, "--log needs a path");
+    case Option::kPoll:
+      return Take(ParsePollSeconds(value), watch.poll, "--poll takes seconds from 0.1 to 3600");
+  }
+  return std::nullopt;
+}
+
+// The option of the table that `name` names: "-o", "--output", or "--" itself.
+const OptionSpec* FindOption(std::string_view name) {
+  const bool long_name = name.starts_with("--");
+  for (const OptionSpec& spec : OptionTable()) {
+    if (long_name ? name.substr(2) == spec.long_name
+                  : spec.short_name != '\0' && name == std::string{'-', spec.short_name}) {
+      return &spec;
+    }
+  }
+  return nullptr;
+}
+
+// The value joined to an option, taken off its name: "--zone=UTC" leaves "--zone" and gives
+// "UTC", "-zUTC" leaves "-z"; nothing when none is joined.
+std::optional<std::string> TakeAttached(std::string& argument) {
+  std::optional<std::string> attached;
+  if (argument.starts_with("--")) {
+    const std::size_t equals = argument.find('=');
+    if (equals != std::string::npos) {
+      attached = argument.substr(equals + 1);
+      argument.resize(equals);
+    }
+  } else if (argument.size() > 2) {
+    attached = argument.substr(2);
+    argument.resize(2);
+  }
+  return attached;
+}
+
 // Reads the arguments into `command`; an exit status when the program should end at once.
 std::optional<int> Parse(std::vector<std::string> arguments, Command& command) {
   bool options_end = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
-    std::string argument = arguments[i];
+    std::string argument = arguments[i];  // its name alone, once the value is taken off
     if (options_end || argument == "-" || !argument.starts_with('-')) {
       command.files.push_back(argument);
       continue;
     }
-    if (argument == "--") {
-      options_end = true;
-      continue;
-    }
-    std::optional<std::string> attached;  // --name=value, or -xVALUE
-    if (argument.starts_with("--")) {
-      const std::size_t equals = argument.find('=');
-      if (equals != std::string::npos) {
-        attached = argument.substr(equals + 1);
-        argument.resize(equals);
-      }
-    } else if (argument.size() > 2) {
-      attached = argument.substr(2);
-      argument.resize(2);
-    }
-    const auto is = [&](std::string_view short_name, std::string_view long_name) {
-      return (!short_name.empty() && argument == short_name) || argument == long_name;
-    };
-    const auto value = [&]() -> std::optional<std::string> {
-      if (attached) return attached;
-      if (i + 1 < arguments.size()) return arguments[++i];
-      return std::nullopt;
-    };
-    // Short options without a value combine: -fq is -f -q, and -fo DIR is -f -o DIR.
-    const auto flag = [&]() {
-      if (attached && !argument.starts_with("--")) {
-        arguments.insert(arguments.begin() + static_cast<std::ptrdiff_t>(i) + 1, "-" + *attached);
-        attached.reset();
-      }
-      return !attached;
-    };
-
-    if (is("-h", "--help") && flag()) return Print(kHelp);
-    if (is("-V", "--version") && flag()) {
-      return Print(std::string(kProgram) + " " + HALVRENN_DISPLAY_VERSION + "\n");
-    }
-    if (is("-f", "--force") && flag()) {
-      command.force = true;
-    } else if (is("-q", "--quiet") && flag()) {
-      command.quiet = true;
-    } else if (is("-o", "--output")) {
-      const auto directory = value();
-      if (!directory || directory->empty()) return UsageError("--output needs a folder");
-      command.output_directory = std::string(*directory);
-    } else if (is("-c", "--column")) {
-      const auto text = value();
-      const auto choice = text ? ParseColumnChoice(*text) : std::nullopt;
-      if (!choice) return UsageError("--column takes NAME, NAME:s, NAME:ms or NAME:us");
-      command.options.columns.push_back(*choice);
-    } else if (is("-a", "--add")) {
-      const auto text = value();
-      const auto added = text ? ParseAdded(*text) : std::nullopt;
-      if (!added) return UsageError("--add takes a list of gmt, local, offset, standard, daylight");
-      command.options.time_texts = *added;
-    } else if (is("", "--decode")) {
-      const auto text = value();
-      const auto kinds = text ? ParseDecode(*text) : std::nullopt;
-      if (!kinds) return UsageError("--decode takes a list of time, ip, cause, duration");
-      command.options.decode = *kinds;
-    } else if (is("", "--format")) {
-      const auto text = value();
-      if (text == "iso") {
-        command.options.format = cdr::TextFormat::kIso;
-      } else if (text == "locale") {
-        command.options.format = cdr::TextFormat::kLocale;
-      } else {
-        return UsageError("--format takes iso or locale");
-      }
-    } else if (is("-z", "--zone")) {
-      const auto zone = value();
-      if (!zone || zone->empty()) return UsageError("--zone needs a zone name");
-      command.options.zone = *zone;
-    } else if (is("-d", "--delimiter")) {
-      const auto text = value();
-      const auto delimiter = text ? ParseDelimiter(*text) : std::nullopt;
-      if (!delimiter) return UsageError("--delimiter takes comma, tab, semicolon or one character");
-      command.options.delimiter = delimiter;
-    } else if (is("-j", "--jobs")) {
-      const auto text = value();
-      const auto jobs = text ? ParseJobs(*text) : std::nullopt;
-      if (!jobs) return UsageError("--jobs takes a number from 1 to 999");
-      command.options.jobs = *jobs;
-    } else if (is("", "--watch") || is("", "--done") || is("", "--log")) {
-      const auto path = value();
-      if (!path || path->empty()) return UsageError(argument + " needs a path");
-      if (argument == "--watch") command.watch.input = path;
-      if (argument == "--done") command.watch.done = path;
-      if (argument == "--log") command.watch.log = path;
-    } else if (is("", "--poll")) {
-      const auto text = value();
-      command.watch.poll = text ? ParsePollSeconds(*text) : std::nullopt;
-      if (!command.watch.poll) return UsageError("--poll takes seconds from 0.1 to 3600");
-    } else if (is("", "--service") && flag()) {
-      command.watch.service = true;
-    } else {
+    const bool long_name = argument.starts_with("--");
+    const std::optional<std::string> attached = TakeAttached(argument);
+    const OptionSpec* spec = FindOption(argument);
+    const bool flag = spec != nullptr && spec->value.empty();
+    if (spec == nullptr || (flag && long_name && attached)) {
       return UsageError("unknown option " + arguments[i]);
     }
+    std::string value;
+    if (flag && attached) {
+      // Short options without a value combine: -fq is -f -q, and -fo DIR is -f -o DIR.
+      arguments.insert(arguments.begin() + static_cast<std::ptrdiff_t>(i) + 1, "-" + *attached);
+    } else if (!flag && attached) {
+      value = *attached;
+    } else if (!flag && i + 1 < arguments.size()) {
+      value = arguments[++i];
+    }
+    if (spec->option == Option::kEndOfOptions) options_end = true;
+    if (const std::optional<int> status = Apply(spec->option, value, command)) return status;
   }
   if (command.files.empty() && !command.watch.Given()) command.files.emplace_back("-");
   return std::nullopt;
@@ -363,10 +324,12 @@ std::string InterruptedText(std::string_view name, bool partial) {
                   : ": interrupted, nothing written\n");
 }
 
-void SayWarnings(std::string_view name, const cdr::Summary& summary) {
+std::string WarningsText(std::string_view name, const cdr::Summary& summary) {
+  std::string text;
   for (const std::string& warning : summary.warnings) {
-    Say(std::string(kProgram) + ": " + std::string(name) + ": warning: " + warning + "\n");
+    text += std::string(kProgram) + ": " + std::string(name) + ": warning: " + warning + "\n";
   }
+  return text;
 }
 
 // A file argument that is the output of another of this run (cdr_x.converted.csv beside cdr_x,
@@ -392,97 +355,131 @@ std::vector<FileArgument> WithoutOutputsOfOthers(std::vector<FileArgument> files
   return files;
 }
 
+// What became of one argument, in one shape for standard input, a file and what a folder or a
+// wildcard gives instead of a file (a note, a failure).
+struct ArgumentResult {
+  cdr::Outcome outcome = cdr::Outcome::kDone;
+  std::string said;     // whatever --quiet says: a failure, warnings, the interrupt's words
+  std::string summary;  // without --quiet: the summary line, a folder's note
+};
+
+// What every argument of one run shares.
+struct RunContext {
+  const Command& command;
+  const cdr::Converter& converter;
+  bool show_progress = false;
+  const std::atomic<bool>* cancel = nullptr;
+  cdr::OutputsOfRun* outputs = nullptr;
+};
+
+// A conversion told: `shown` names it in the summary line; `partial` when an interrupt came after
+// some records were written.
+ArgumentResult Told(std::string_view name, cdr::Outcome outcome, std::string_view failure,
+                    const cdr::Summary& summary, std::string_view shown, bool partial) {
+  switch (outcome) {
+    case cdr::Outcome::kCancelled:
+      return {outcome, InterruptedText(name, partial), {}};
+    case cdr::Outcome::kFailed:
+      return {outcome, std::string(kProgram) + ": " + std::string(failure) + "\n", {}};
+    case cdr::Outcome::kDone:
+      break;
+  }
+  return {outcome, WarningsText(name, summary), SummaryLine(shown, summary)};
+}
+
+ArgumentResult ConvertStandardStreams(const std::string& name,
+                                      const cdr::ProgressCallback& progress,
+                                      const RunContext& run) {
+  const auto input = cdr::StandardInput();
+  const auto output = cdr::StandardOutput();
+  const cdr::StreamResult result =
+      run.converter.ConvertStream(*input, *output, progress, run.cancel);
+  // Standard output may have had records before an interrupt; a file's output never has.
+  return Told(name, result.outcome, name + ": " + result.error, result.summary, name,
+              result.summary.bytes_written > 0);
+}
+
+ArgumentResult ConvertNamedFile(const std::string& file, const std::string& name,
+                                const cdr::ProgressCallback& progress, const RunContext& run) {
+  const cdr::FileResult result = run.converter.ConvertFile(
+      {file, run.command.output_directory, run.command.force, run.outputs}, progress, run.cancel);
+  std::string failure = result.error;
+  if (result.failure == cdr::Failure::kExists) failure += " (--force replaces it)";
+  return Told(name, result.outcome, failure, result.summary,
+              name + " -> " + cdr::PrintableName(result.output), false);
+}
+
+ArgumentResult ConvertArgument(const FileArgument& argument, const RunContext& run) {
+  if (argument.kind != FileArgument::Kind::kFile) {
+    const std::string text =
+        std::string(kProgram) + ": " + cdr::PrintableName(argument.text) + "\n";
+    if (argument.kind == FileArgument::Kind::kFailure) return {cdr::Outcome::kFailed, text, {}};
+    return {cdr::Outcome::kDone, {}, text};
+  }
+  const bool standard = argument.path == "-";
+  // Escaped wherever it is said: a name with a line break cannot start a line of its own.
+  const std::string name = standard ? "(standard input)" : cdr::PrintableName(argument.path);
+  // Where an interrupt cannot wait for the conversion to stop (Windows), it says the same.
+  WhenInterrupted(InterruptedText(name, standard));
+  ProgressLine line(run.show_progress, name);
+  const cdr::ProgressCallback progress = [&line](const cdr::Progress& p) { line.Update(p); };
+  return standard ? ConvertStandardStreams(name, progress, run)
+                  : ConvertNamedFile(argument.path, name, progress, run);
+}
+
+// The files of the command line converted one after the other, until an interrupt.
+int ConvertArguments(const Command& command, const cdr::Converter& converter) {
+  static std::atomic<bool> cancel{false};
+  CancelOnInterrupt(cancel);
+  cdr::OutputsOfRun outputs;
+  const RunContext run{command, converter, !command.quiet && StandardErrorIsTerminal(), &cancel,
+                       &outputs};
+  int status = kWritten;
+  // A folder gives its files, as one dropped on the window does; on Windows the program expands
+  // wildcards, which cmd.exe leaves to it.
+  for (const FileArgument& argument :
+       WithoutOutputsOfOthers(FilesOfArguments(command.files), command.output_directory)) {
+    const ArgumentResult result = ConvertArgument(argument, run);
+    if (result.outcome == cdr::Outcome::kCancelled) WhenInterrupted({});  // said here instead
+    if (!result.said.empty()) Say(result.said);
+    if (!command.quiet && !result.summary.empty()) Say(result.summary);
+    if (result.outcome == cdr::Outcome::kCancelled) return kInterruptedStatus;
+    if (result.outcome == cdr::Outcome::kFailed) status = kFileFailed;
+  }
+  return status;
+}
+
+// The converter of the options, in the zone they name or the machine's. On Windows a tz name is
+// served by a Windows zone: said once, as a warning.
+std::unique_ptr<cdr::Converter> ConverterFor(const cdr::Options& options, std::string& error) {
+  std::string substitute;
+  std::unique_ptr<ZoneRules> rules = ChosenZoneRules(options.zone, error, &substitute);
+  if (!rules) return nullptr;
+  if (!substitute.empty()) Say(std::string(kProgram) + ": warning: " + substitute + "\n");
+  return cdr::Converter::Create(options, std::move(rules), error);
+}
+
 }  // namespace
+
+int UsageError(std::string_view message) {
+  Say(std::string(kProgram) + ": " + std::string(message) + "\nTry '" + std::string(kProgram) +
+      " --help'.\n");
+  return kWrongUsage;
+}
 
 int Run(const std::vector<std::string>& arguments) {
   // The user's formats, for --format locale, as the window takes them.
   std::setlocale(LC_ALL, "");
   Command command;
   if (const std::optional<int> status = Parse(arguments, command)) return *status;
-
   std::string error;
-  // On Windows a tz name is served by a Windows zone: said once, as a warning.
-  std::string substitute;
-  std::unique_ptr<ZoneRules> rules = command.options.zone.empty()
-                                         ? MachineZoneRules()
-                                         : NamedZoneRules(command.options.zone, error, &substitute);
-  if (!rules) return UsageError(error);
-  if (!substitute.empty()) Say(std::string(kProgram) + ": warning: " + substitute + "\n");
-  const std::unique_ptr<cdr::Converter> converter =
-      cdr::Converter::Create(command.options, std::move(rules), error);
+  const std::unique_ptr<cdr::Converter> converter = ConverterFor(command.options, error);
   if (!converter) return UsageError(error);
   if (command.output_directory && !cdr::IsFolder(*command.output_directory)) {
     return UsageError("no folder " + *command.output_directory);
   }
-  if (command.watch.Given()) {
-    return RunWatch(command.watch, *converter, command.options, command.output_directory,
-                    command.files, command.force, command.quiet);
-  }
-
-  static std::atomic<bool> cancel{false};
-  CancelOnInterrupt(cancel);
-  const bool show_progress = !command.quiet && StandardErrorIsTerminal();
-
-  int status = kWritten;
-  cdr::OutputsOfRun outputs;
-  // A folder gives its files, as one dropped on the window does; on Windows the program expands
-  // wildcards, which cmd.exe leaves to it.
-  for (const FileArgument& argument :
-       WithoutOutputsOfOthers(FilesOfArguments(command.files), command.output_directory)) {
-    if (argument.kind != FileArgument::Kind::kFile) {
-      const bool failed = argument.kind == FileArgument::Kind::kFailure;
-      if (failed || !command.quiet) {
-        Say(std::string(kProgram) + ": " + cdr::PrintableName(argument.text) + "\n");
-      }
-      if (failed) status = kFileFailed;
-      continue;
-    }
-    const std::string& file = argument.path;
-    const bool standard = file == "-";
-    // Escaped wherever it is said: a name with a line break cannot start a line of its own.
-    const std::string name = standard ? "(standard input)" : cdr::PrintableName(file);
-    // Where an interrupt cannot wait for the conversion to stop (Windows), it says the same.
-    WhenInterrupted(InterruptedText(name, standard));
-    ProgressLine line(show_progress, name);
-    const cdr::ProgressCallback progress = [&line](const cdr::Progress& p) { line.Update(p); };
-    cdr::Outcome outcome;
-    std::string failure;
-    cdr::Summary summary;
-    std::string shown = name;
-    if (standard) {
-      const auto input = cdr::StandardInput();
-      const auto output = cdr::StandardOutput();
-      cdr::StreamResult result = converter->ConvertStream(*input, *output, progress, &cancel);
-      outcome = result.outcome;
-      failure = name + ": " + result.error;
-      summary = std::move(result.summary);
-    } else {
-      cdr::FileResult result = converter->ConvertFile(
-          {file, command.output_directory, command.force, &outputs}, progress, &cancel);
-      outcome = result.outcome;
-      failure = result.error;
-      if (result.failure == cdr::Failure::kExists) {
-        failure += " (--force replaces it)";
-      }
-      summary = std::move(result.summary);
-      shown = name + " -> " + cdr::PrintableName(result.output);
-    }
-    line.Erase();
-    if (outcome == cdr::Outcome::kCancelled) {
-      // A file's output is never left part-written; standard output may have had records.
-      WhenInterrupted({});  // said here, not again by the interrupt
-      Say(InterruptedText(name, standard && summary.bytes_written > 0));
-      return kInterruptedStatus;
-    }
-    if (outcome == cdr::Outcome::kFailed) {
-      Say(std::string(kProgram) + ": " + failure + "\n");
-      status = kFileFailed;
-      continue;
-    }
-    SayWarnings(name, summary);
-    if (!command.quiet) Say(SummaryLine(shown, summary));
-  }
-  return status;
+  if (command.watch.Given()) return RunWatch(command, *converter);
+  return ConvertArguments(command, *converter);
 }
 
 }  // namespace halvrenn::cli

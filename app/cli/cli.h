@@ -1,7 +1,7 @@
 #pragma once
 
-// halvrenn-cdr's command line: options, the progress line, the summaries and the exit status
-// (0 every file written, 1 a file could not be read or written, 2 wrong usage, 130 interrupted).
+// halvrenn-cdr's command line: options (options.h), the progress line, the summaries and the exit
+// status (exit_status.h).
 
 #include <string>
 #include <vector>

@@ -21,6 +21,7 @@
 
 #include "cdr/files/temporary_files.h"
 #include "cli.h"
+#include "exit_status.h"
 #include "halvrenn-cdr-messages.h"
 #include "terminal.h"
 #include "time/utf16_text.h"
@@ -197,14 +198,14 @@ int RunServiceProcess(const std::vector<std::string>& arguments) {
     WriteStandardError(
         "halvrenn-cdr: --service is for the Service Control Manager (sc create); without it the "
         "watcher runs in this console\n");
-    return 2;
+    return kWrongUsage;
   }
   WriteStandardError("halvrenn-cdr: the Service Control Manager did not take the service\n");
   return 1;
 }
 
 int RunAsService(const std::function<int(std::atomic<bool>&)>& watch) {
-  if (status_handle == nullptr) return 2;
+  if (status_handle == nullptr) return kWrongUsage;
   return watch(stop);
 }
 

@@ -9,9 +9,6 @@
 
 namespace halvrenn::cli {
 
-// The exit status of a program that an interrupt ended, as shells report one ended by SIGINT.
-inline constexpr int kInterruptedStatus = 130;
-
 bool StandardErrorIsTerminal();
 
 // UTF-8 text to standard error, shown correctly on a console too.

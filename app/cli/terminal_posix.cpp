@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "cdr/files/temporary_files.h"
+#include "exit_status.h"
 #include "terminal.h"
 
 namespace halvrenn::cli {

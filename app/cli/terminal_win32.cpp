@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "cdr/files/temporary_files.h"
+#include "exit_status.h"
 #include "terminal.h"
 #include "time/utf16_text.h"
 

@@ -10,6 +10,7 @@
 #include "cdr/files/folder_claim.h"
 #include "cdr/format/summary_text.h"
 #include "cdr/watch/watch_loop.h"
+#include "exit_status.h"
 #include "terminal.h"
 #include "time/zone_rules.h"
 
@@ -27,7 +28,6 @@ static_assert(std::atomic<cdr::FolderWatch*>::is_always_lock_free);
 
 constexpr int kStopped = 0;
 constexpr int kNotStarted = 1;
-constexpr int kWrongUsage = 2;
 
 // "2026-12-07T09:15:02.123Z": the log's clock is UTC, whatever zone the files are converted for.
 std::string UtcNow() {
@@ -140,44 +140,40 @@ class CurrentConverter {
   std::unique_ptr<cdr::Converter> latest_;
 };
 
-int UsageError(std::string_view message) {
-  WriteStandardError("halvrenn-cdr: " + std::string(message) + "\nTry 'halvrenn-cdr --help'.\n");
-  return kWrongUsage;
-}
-
-std::optional<std::string> UsageProblem(const WatchCommand& command,
-                                        const std::optional<std::string>& output,
-                                        const std::vector<std::string>& files, bool force,
-                                        bool quiet) {
-  if (!command.input) return "--done, --poll, --log and --service go with --watch";
+std::optional<std::string> UsageProblem(const Command& command) {
+  const WatchCommand& watch = command.watch;
+  const std::optional<std::string>& output = command.output_directory;
+  if (!watch.input) return "--done, --poll, --log and --service go with --watch";
   if (!output) return "--watch needs --output, the folder of the converted files";
-  if (!files.empty()) return "--watch takes no files: it converts those of its folder";
-  if (force) return "--watch always replaces the outputs of files that change: no --force";
-  if (quiet) return "--watch always logs: no --quiet";
-  if (command.service) {
+  if (!command.files.empty()) return "--watch takes no files: it converts those of its folder";
+  if (command.force) return "--watch always replaces the outputs of files that change: no --force";
+  if (command.quiet) return "--watch always logs: no --quiet";
+  if (watch.service) {
     // A service starts in the system's folder, where a relative name would find another folder.
-    for (const auto* path : {&command.input, &output, &command.done, &command.log}) {
+    for (const auto* path : {&watch.input, &output, &watch.done, &watch.log}) {
       if (*path && !std::filesystem::path(**path).is_absolute()) {
         return "--service takes absolute paths, not " + **path;
       }
     }
   }
-  if (!cdr::IsFolder(*command.input)) return "no folder " + *command.input;
-  const std::optional<cdr::FileIdentity> input_identity = cdr::FileIdentityOf(*command.input);
+  if (!cdr::IsFolder(*watch.input)) return "no folder " + *watch.input;
+  const std::optional<cdr::FileIdentity> input_identity = cdr::FileIdentityOf(*watch.input);
   if (input_identity == cdr::FileIdentityOf(*output)) {
     return "the output folder must differ from the watched folder";
   }
-  if (command.done) {
-    if (!cdr::IsFolder(*command.done)) return "no folder " + *command.done;
-    if (input_identity == cdr::FileIdentityOf(*command.done)) {
+  if (watch.done) {
+    if (!cdr::IsFolder(*watch.done)) return "no folder " + *watch.done;
+    if (input_identity == cdr::FileIdentityOf(*watch.done)) {
       return "the done folder must differ from the watched folder";
     }
   }
   return std::nullopt;
 }
 
-int Watch(const WatchCommand& command, const cdr::Converter& converter, const cdr::Options& options,
-          const std::string& output, const Log& log, const std::atomic<bool>& stop) {
+int Watch(const Command& command, const cdr::Converter& converter, const Log& log,
+          const std::atomic<bool>& stop) {
+  const WatchCommand& watch_command = command.watch;
+  const std::string& output = *command.output_directory;
   const std::unique_ptr<cdr::FolderClaim> claim = cdr::ClaimFolder(output);
   if (!claim) {
     log.Refusal(output + ": another watcher converts into this folder; not started");
@@ -185,21 +181,22 @@ int Watch(const WatchCommand& command, const cdr::Converter& converter, const cd
   }
   std::string error;
   std::unique_ptr<cdr::FolderWatch> watch =
-      command.poll ? cdr::WatchFolderByScan(*command.input, *command.poll)
-                   : cdr::WatchFolderEvents(*command.input, error);
+      watch_command.poll ? cdr::WatchFolderByScan(*watch_command.input, *watch_command.poll)
+                         : cdr::WatchFolderEvents(*watch_command.input, error);
   if (!watch) {
-    log.Refusal(*command.input + ": cannot watch: " + error + "; --poll scans it instead");
+    log.Refusal(*watch_command.input + ": cannot watch: " + error + "; --poll scans it instead");
     return kNotStarted;
   }
-  const cdr::WatchFolders folders{*command.input, output, command.done};
-  std::string how = command.poll ? "scanning every " + std::to_string(command.poll->count()) + " ms"
-                                 : std::string("on its events");
-  if (command.done) how += ", inputs moved into " + *command.done;
-  log.Line("watching " + *command.input + " (" + how + "), converting into " + output);
+  const cdr::WatchFolders folders{*watch_command.input, output, watch_command.done};
+  std::string how = watch_command.poll
+                        ? "scanning every " + std::to_string(watch_command.poll->count()) + " ms"
+                        : std::string("on its events");
+  if (watch_command.done) how += ", inputs moved into " + *watch_command.done;
+  log.Line("watching " + *watch_command.input + " (" + how + "), converting into " + output);
   WatchStarted();
   WakeOnStop(watch.get());
   try {
-    CurrentConverter current(converter, options, log);
+    CurrentConverter current(converter, command.options, log);
     cdr::WatchAndConvert([&current]() -> const cdr::Converter& { return current.Get(); }, folders,
                          *watch, [&log](const cdr::WatchEvent& event) { log.Event(event); }, stop);
   } catch (const std::exception& failure) {
@@ -268,23 +265,18 @@ std::optional<std::chrono::milliseconds> ParsePollSeconds(std::string_view text)
   return std::chrono::milliseconds(milliseconds);
 }
 
-int RunWatch(const WatchCommand& command, const cdr::Converter& converter,
-             const cdr::Options& options, const std::optional<std::string>& output,
-             const std::vector<std::string>& files, bool force, bool quiet) {
-  if (const auto problem = UsageProblem(command, output, files, force, quiet)) {
-    return UsageError(*problem);
-  }
-  if (command.service) {
-    const std::string service_log = command.log ? *command.log : ServiceLogFile();
+int RunWatch(const Command& command, const cdr::Converter& converter) {
+  if (const auto problem = UsageProblem(command)) return UsageError(*problem);
+  if (command.watch.service) {
+    const std::string service_log = command.watch.log ? *command.watch.log : ServiceLogFile();
     if (service_log.empty()) return UsageError("--service is for Windows; systemd runs it as is");
     const Log log(service_log);
-    return RunAsService([&](std::atomic<bool>& stop) {
-      return Watch(command, converter, options, *output, log, stop);
-    });
+    return RunAsService(
+        [&](std::atomic<bool>& stop) { return Watch(command, converter, log, stop); });
   }
   static std::atomic<bool> stop{false};
   StopOnRequest(stop);
-  return Watch(command, converter, options, *output, Log(command.log), stop);
+  return Watch(command, converter, Log(command.watch.log), stop);
 }
 
 }  // namespace halvrenn::cli

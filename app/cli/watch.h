@@ -10,32 +10,20 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "cdr/convert/conversion.h"
 #include "cdr/watch/folder_watch.h"
+#include "command.h"
 
 namespace halvrenn::cli {
-
-struct WatchCommand {
-  std::optional<std::string> input;  // --watch
-  std::optional<std::string> done;
-  std::optional<std::chrono::milliseconds> poll;
-  std::optional<std::string> log;
-  bool service = false;
-  bool Given() const { return input || done || poll || log || service; }
-};
 
 // "2.5" gives 2500 ms: from 0.1 to 3600 seconds.
 std::optional<std::chrono::milliseconds> ParsePollSeconds(std::string_view text);
 
 // Exit status: 0 stopped (a signal, Ctrl+C, the service manager), 1 the watch could not start,
-// 2 wrong usage. `files`, `force` and `quiet` are the rest of the command line, which a watch
-// does not take.
-// The converter's options are kept to read the zone's rules again when they change.
-int RunWatch(const WatchCommand& command, const cdr::Converter& converter,
-             const cdr::Options& options, const std::optional<std::string>& output,
-             const std::vector<std::string>& files, bool force, bool quiet);
+// 2 wrong usage, such as files, --force or --quiet, which a watch does not take. `converter` is
+// the command's; its options are kept to read the zone's rules again when they change.
+int RunWatch(const Command& command, const cdr::Converter& converter);
 
 // From the platform's files.
 

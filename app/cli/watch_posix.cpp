@@ -11,6 +11,7 @@
 #include <string>
 
 #include "cdr/files/temporary_files.h"
+#include "exit_status.h"
 #include "terminal.h"
 #include "time/path_watch_posix.h"
 #include "time/zone_rules_posix.h"
@@ -22,7 +23,7 @@ namespace {
 extern "C" void OnStopRequest(int) {
   if (RequestStop()) {
     cdr::RemoveTemporaryFilesNow();
-    _exit(130);
+    _exit(kInterruptedStatus);
   }
 }
 
@@ -73,7 +74,7 @@ bool AppendLine(const std::string& file, std::string_view line_without_end) {
 
 std::string ServiceLogFile() { return {}; }
 
-int RunAsService(const std::function<int(std::atomic<bool>& stop)>&) { return 2; }
+int RunAsService(const std::function<int(std::atomic<bool>& stop)>&) { return kWrongUsage; }
 
 void WatchStarted() {}
 

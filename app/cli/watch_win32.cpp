@@ -12,6 +12,7 @@
 
 #include "cdr/files/long_paths_win32.h"
 #include "cdr/files/temporary_files.h"
+#include "exit_status.h"
 #include "time/utf16_text.h"
 #include "watch.h"
 
@@ -22,7 +23,7 @@ BOOL WINAPI OnControl(DWORD event) {
   if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
     if (RequestStop()) {
       cdr::RemoveTemporaryFilesNow();
-      ExitProcess(130);
+      ExitProcess(kInterruptedStatus);
     }
     return TRUE;
   }

@@ -142,8 +142,7 @@ class Converter {
 // The converters by options, and one file with them, defined here so that only a program that
 // names zones carries the zone names: the window chooses its rules itself.
 inline std::unique_ptr<Converter> Converter::Create(const Options& options, std::string& error) {
-  std::unique_ptr<ZoneRules> rules =
-      options.zone.empty() ? MachineZoneRules() : NamedZoneRules(options.zone, error);
+  std::unique_ptr<ZoneRules> rules = ChosenZoneRules(options.zone, error);
   if (!rules) return nullptr;
   return Create(options, std::move(rules), error);
 }

@@ -218,6 +218,19 @@ expect_status 2 "an unknown option" run --frobnicate calls.csv 2> /dev/null
 expect_status 2 "an unknown zone" run --zone Nowhere/Atlantis calls.csv 2> /dev/null
 expect_status 2 "an unknown added column" run --add gmt,lunar calls.csv 2> /dev/null
 expect_status 2 "an option without its value" run calls.csv --zone 2> /dev/null
+# The forms of one command line that the parser reads alike: a value joined to its option or
+# after it, short options combined, "--" before a name that starts with "-"; each writes Paris.
+cp calls.csv ./-calls.csv
+while read -r what output arguments; do
+  expect_status 0 "$what" in_zone America/New_York run $arguments
+  expect_file "$output" paris.expected "$what"
+done <<'FORMS'
+--zone=NAME calls.converted.csv -fq --zone=Europe/Paris calls.csv
+-zNAME calls.converted.csv -fqzEurope/Paris calls.csv
+-fqz_NAME calls.converted.csv -fqz Europe/Paris calls.csv
+--_-name ./-calls.converted.csv -q --zone Europe/Paris -- -calls.csv
+FORMS
+expect_status 2 "a long flag given a value" run --force=yes calls.csv 2> /dev/null
 expect_no_leftovers "$work" "after the usage errors"
 
 # A write error on standard output is reported, not taken for success.
