@@ -10,6 +10,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cdr/convert/worker_threads.h"
