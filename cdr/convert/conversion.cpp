@@ -11,13 +11,12 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
-#include <deque>
-#include <functional>
 #include <string_view>
-#include <thread>
 #include <utility>
 #include <vector>
 
+#include "cdr/convert/block_reader.h"
+#include "cdr/convert/ordered_blocks.h"
 #include "cdr/convert/worker_threads.h"
 #include "cdr/files/file_facts.h"
 #include "cdr/files/temporary_files.h"
@@ -38,19 +37,6 @@ constexpr std::size_t kLongestHeader = std::size_t{4} << 20;
 constexpr std::size_t kLongestBlock = std::size_t{8} << 20;
 // Below this size a file is converted in one pass: threads would cost more than they save.
 constexpr std::uint64_t kSmallestParallelInput = std::uint64_t{4} << 20;
-
-// The offset just past the last line break of `data` (LF, CRLF or a lone CR), 0 when there is
-// none. A CR that ends the data is left for the next block, where an LF may complete its CRLF:
-// so a cut never splits one, whatever the size of the blocks.
-std::size_t LastLineBreakEnd(std::string_view data) {
-  std::size_t line_break = data.find_last_of("\r\n");
-  if (line_break != std::string_view::npos && line_break + 1 == data.size() &&
-      data[line_break] == '\r') {
-    line_break =
-        line_break == 0 ? std::string_view::npos : data.find_last_of("\r\n", line_break - 1);
-  }
-  return line_break == std::string_view::npos ? 0 : line_break + 1;
-}
 
 // A path as a POSIX shell reads it back: in single quotes unless it is plain.
 std::string ShellWord(std::string_view path) {
@@ -106,9 +92,12 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-bool Cancelled(const std::atomic<bool>* cancel) {
-  return cancel != nullptr && cancel->load(std::memory_order_relaxed);
-}
+// How writing the first running block ended.
+enum class FrontWritten : unsigned char {
+  kGoOn,
+  kFailed,
+  kRestInOnePass,  // the block ended inside a record: the rest went on in one pass, and is done
+};
 
 // An output that cannot be written waits for space when the disk is full.
 Failure WriteFailureOf(const SystemError& error) {
@@ -123,91 +112,26 @@ class StreamConversion {
                    const std::atomic<bool>* cancel)
       : options_(options),
         rules_(rules),
-        input_(input),
+        reader_(input, cancel),
         output_(output),
         progress_(progress),
-        cancel_(cancel),
         bias_minutes_(rules.BaseBiasMinutes(std::time(nullptr))) {}
 
   StreamResult Run() {
     const auto start = std::chrono::steady_clock::now();
     result_.summary.warnings.clear();
     if (ReadHeader() && ConvertRecords()) result_.outcome = Outcome::kDone;
+    result_.summary.bytes_read = reader_.BytesRead();
     result_.summary.seconds = SecondsSince(start);
     return std::move(result_);
   }
 
  private:
-  // A block of whole records and its conversion. The strings go round between the blocks, so
-  // that memory stays at the few blocks in flight.
-  struct Block {
-    std::string in;
-    std::string out;
-    Tally tally;
-    std::unique_ptr<TimeTexts> texts;
-    std::unique_ptr<RecordConverter> converter;  // kept in case the next block's cut was wrong
-    bool ended_in_record = false;
-  };
-
-  // A block handed to the worker threads, which only they touch until it is done.
-  class BlockJob {
-   public:
-    BlockJob(Block block, bool last, StreamConversion& conversion, WorkerThreads& workers)
-        : state_(std::make_unique<State>(std::move(block), last, conversion)), workers_(&workers) {
-      workers.Run(
-          [](void* state) {
-            auto& job = *static_cast<State*>(state);
-            job.conversion.ConvertBlock(job.block, job.last);
-            job.done.store(true, std::memory_order_release);
-          },
-          state_.get());
-    }
-    BlockJob(BlockJob&&) noexcept = default;
-    BlockJob& operator=(BlockJob&&) noexcept = default;
-    ~BlockJob() { Wait(); }
-
-    bool Ready() const { return state_->done.load(std::memory_order_acquire); }
-    void Wait() {
-      if (!state_) return;
-      workers_->WaitUntil(
-          [](void* state) {
-            return static_cast<State*>(state)->done.load(std::memory_order_acquire);
-          },
-          state_.get());
-    }
-    Block Take() {
-      Wait();
-      return std::move(state_->block);
-    }
-
-   private:
-    struct State {
-      State(Block b, bool l, StreamConversion& c) : block(std::move(b)), last(l), conversion(c) {}
-      Block block;
-      bool last;
-      StreamConversion& conversion;
-      std::atomic<bool> done{false};
-    };
-    std::unique_ptr<State> state_;
-    WorkerThreads* workers_;
-  };
-
-  // A block's conversion, on a worker thread: it starts at a record's start.
-  void ConvertBlock(Block& block, bool last) const {
-    block.texts = std::make_unique<TimeTexts>(rules_, bias_minutes_, layout_.format);
-    block.converter = std::make_unique<RecordConverter>(layout_, *block.texts, false);
-    block.out.clear();
-    block.converter->Feed(block.in, block.out);
-    if (last) block.converter->Finish(block.out);
-    block.ended_in_record = !last && !block.converter->AtRecordStart();
-    block.tally = block.converter->Counts();
-  }
-
   // Reads into `pending_` until it holds the header record, and sets the layout from it.
   bool ReadHeader() {
     HeaderRecord header;
     for (;;) {
-      header = cdr::ReadHeader(pending_, at_end_, options_.delimiter);
+      header = cdr::ReadHeader(pending_, reader_.AtEnd(), options_.delimiter);
       if (header.complete || pending_.size() > kLongestHeader) break;
       if (!ReadMore(pending_)) return false;
     }
@@ -259,32 +183,12 @@ class StreamConversion {
     }
   }
 
-  // Appends a block's bytes to `buffer`, fewer only at the end of the input, so that a pipe,
-  // which gives 64 KiB a read, fills a block as a file does.
-  bool ReadBlock(std::string& buffer) {
-    const std::size_t wanted = buffer.size() + kBlockReadSize;
-    while (buffer.size() < wanted && !at_end_) {
-      if (!ReadMore(buffer, wanted - buffer.size())) return false;
-    }
-    return true;
-  }
-
-  // Appends what one read gives, up to `size` bytes, to `buffer`; false (with the outcome set)
-  // on an error or a cancellation. Sets at_end_ at the end of the input.
-  bool ReadMore(std::string& buffer, std::size_t size = kReadSize) {
-    if (Cancelled(cancel_)) return Fail(Failure::kCancelled, {});
-    const std::size_t old_size = buffer.size();
-    buffer.resize(old_size + size);
-    const Result<std::size_t> read = input_.Read(buffer.data() + old_size, size);
-    buffer.resize(old_size + (read ? *read : 0));
-    if (!read) {
-      // A read that an interrupt broke off, with the flag that its handler set.
-      return Cancelled(cancel_) ? Fail(Failure::kCancelled, {})
-                                : Fail(Failure::kCannotRead, read.Error().text);
-    }
-    if (*read == 0) at_end_ = true;
-    result_.summary.bytes_read += *read;
-    return true;
+  // A read, or a block's reads; false (with the outcome set) on an error or a cancellation.
+  bool ReadMore(std::string& buffer) { return Read(reader_.ReadMore(buffer, kReadSize)); }
+  bool ReadBlock(std::string& buffer) { return Read(reader_.ReadBlock(buffer, kBlockReadSize)); }
+  bool Read(Failure failure) {
+    if (failure == Failure::kNone) return true;
+    return Fail(failure, failure == Failure::kCannotRead ? reader_.Error() : std::string());
   }
 
   bool Write(std::string& out) {
@@ -306,13 +210,13 @@ class StreamConversion {
   }
 
   void Report(std::uint64_t records) {
-    if (progress_) progress_({result_.summary.bytes_read, input_.Size(), records});
+    if (progress_) progress_({reader_.BytesRead(), reader_.Size(), records});
   }
 
   // A small file is one pass before the system is asked what is free: a day's folder is
   // thousands of them.
   unsigned Jobs() const {
-    const std::uint64_t size = input_.Size();
+    const std::uint64_t size = reader_.Size();
     if (size != 0 && size < kSmallestParallelInput) return 1;
     return options_.jobs != 0 ? options_.jobs : FreeProcessors();
   }
@@ -333,7 +237,7 @@ class StreamConversion {
       buffer.clear();
       if (out.size() >= kWriteSize && !Write(out)) return false;
       Report(result_.summary.tally.records + converter.Counts().records);
-      if (at_end_) break;
+      if (reader_.AtEnd()) break;
       if (!ReadMore(buffer)) return false;
     }
     converter.Finish(out);
@@ -351,61 +255,31 @@ class StreamConversion {
     if (workers.Count() == 0) return InOnePass(head, pending_);
     // Twice as many blocks in flight as threads, so that none waits while this thread writes.
     const std::size_t most_in_flight = workers.Count() * 2;
-    std::deque<BlockJob> running;
-    std::vector<Block> spare;
+    const BlockConversion conversion(layout_, rules_, bias_minutes_);
+    OrderedBlocks blocks(workers, conversion);
     std::string out;
     bool head_done = false;
     std::string& buffer = pending_;
 
-    // After a failure: the running blocks are waited for and dropped.
-    const auto abandon = [&]() {
-      for (BlockJob& block : running) block.Wait();
-      running.clear();
-      return false;
-    };
-    // Writes the first running block; false on an error, or with `switched` set when the rest
-    // went on in one pass (and is done).
-    bool switched = false;
-    const auto finish_front = [&]() {
-      Block block = running.front().Take();
-      running.pop_front();
-      if (!Write(block.out)) return abandon();
-      if (block.ended_in_record) {
-        std::string rest;
-        for (BlockJob& later : running) rest += later.Take().in;
-        running.clear();
-        rest += buffer;
-        buffer.clear();
-        switched = true;
-        return InOnePass(*block.converter, rest);
-      }
-      result_.summary.tally.Append(block.tally);
-      spare.push_back(std::move(block));
-      return true;
-    };
-
     for (;;) {
-      const std::size_t cut = at_end_ ? buffer.size() : LastLineBreakEnd(buffer);
-      if (cut == 0 && !at_end_) {
+      const bool at_end = reader_.AtEnd();
+      const std::size_t cut = at_end ? buffer.size() : LastLineBreakEnd(buffer);
+      if (cut == 0 && !at_end) {
         if (buffer.size() > kLongestBlock) {
           // A record longer than a block: the rest in one pass, which holds none of it.
-          while (!running.empty()) {
-            if (!finish_front()) return false;
-            if (switched) return true;
+          if (const FrontWritten written = WriteFronts(blocks, buffer, 0);
+              written != FrontWritten::kGoOn) {
+            return written == FrontWritten::kRestInOnePass;
           }
           if (!head_done) return InOnePass(head, buffer);
           TimeTexts texts(rules_, bias_minutes_, layout_.format);
           RecordConverter tail(layout_, texts, false);
           return InOnePass(tail, buffer);
         }
-        if (!ReadBlock(buffer)) return abandon();
+        if (!ReadBlock(buffer)) return Abandon(blocks);
         continue;
       }
-      Block block;
-      if (!spare.empty()) {
-        block = std::move(spare.back());
-        spare.pop_back();
-      }
+      Block block = blocks.Fresh();
       // The block takes the buffer and gives back only the bytes after the cut, a partial
       // record: copying the whole block would cost the reading thread more than reading it.
       block.in.swap(buffer);
@@ -414,41 +288,71 @@ class StreamConversion {
       if (!head_done) {
         // The head reads every byte in order, so its cuts need not fall between records.
         head.Feed(block.in, out);
-        if (at_end_) head.Finish(out);
+        if (at_end) head.Finish(out);
         if (!Write(out)) return false;
         head_done = head.PastTypeRow() && head.AtRecordStart();
-        if (head_done || at_end_) result_.summary.tally.Append(head.Counts());
-        spare.push_back(std::move(block));
+        if (head_done || at_end) result_.summary.tally.Append(head.Counts());
+        blocks.Recycle(std::move(block));
       } else {
-        const bool last = at_end_;
-        running.emplace_back(std::move(block), last, *this, workers);
+        blocks.Start(std::move(block), at_end);
       }
-      while (!running.empty() && (running.size() >= most_in_flight || running.front().Ready())) {
-        if (!finish_front()) return false;
-        if (switched) return true;
+      if (const FrontWritten written = WriteFronts(blocks, buffer, most_in_flight - 1);
+          written != FrontWritten::kGoOn) {
+        return written == FrontWritten::kRestInOnePass;
       }
       Report(result_.summary.tally.records);
-      if (at_end_) break;
-      if (!ReadBlock(buffer)) return abandon();
+      if (at_end) break;
+      if (!ReadBlock(buffer)) return Abandon(blocks);
     }
-    while (!running.empty()) {
-      if (!finish_front()) return false;
-      if (switched) return true;
+    const FrontWritten written = WriteFronts(blocks, buffer, 0);
+    return written != FrontWritten::kFailed;
+  }
+
+  // Writes the first running blocks while more than `left_running` run or the first is done.
+  FrontWritten WriteFronts(OrderedBlocks& blocks, std::string& buffer, std::size_t left_running) {
+    while (blocks.Running() != 0 && (blocks.Running() > left_running || blocks.FrontReady())) {
+      if (const FrontWritten written = WriteFront(blocks, buffer); written != FrontWritten::kGoOn) {
+        return written;
+      }
     }
-    return true;
+    return FrontWritten::kGoOn;
+  }
+
+  // Writes the first running block, or when it ended inside a record, converts the rest of the
+  // input (the later blocks' bytes and then `buffer` and what follows) in one pass from it.
+  FrontWritten WriteFront(OrderedBlocks& blocks, std::string& buffer) {
+    Block block = blocks.TakeFront();
+    if (!Write(block.out)) {
+      blocks.Abandon();
+      return FrontWritten::kFailed;
+    }
+    if (block.ended_in_record) {
+      std::string rest = blocks.TakeInputs();
+      rest += buffer;
+      buffer.clear();
+      return InOnePass(*block.converter, rest) ? FrontWritten::kRestInOnePass
+                                               : FrontWritten::kFailed;
+    }
+    result_.summary.tally.Append(block.tally);
+    blocks.Recycle(std::move(block));
+    return FrontWritten::kGoOn;
+  }
+
+  // After a failure: the running blocks are waited for and dropped.
+  static bool Abandon(OrderedBlocks& blocks) {
+    blocks.Abandon();
+    return false;
   }
 
   const Options& options_;
   const ZoneRules& rules_;
-  ByteSource& input_;
+  BlockReader reader_;
   ByteSink& output_;
   const ProgressCallback& progress_;
-  const std::atomic<bool>* cancel_;
   const std::int32_t bias_minutes_;
 
   Layout layout_;
   std::string pending_;
-  bool at_end_ = false;
   StreamResult result_{Outcome::kFailed, Failure::kNone, {}, {}, {}};
 };
 

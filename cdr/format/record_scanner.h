@@ -116,6 +116,24 @@ class RecordScanner {
       quoted_cr_at_end_ = to_piece_end;
     }
   }
+  // Where a piece is scanned to, and what of it the consumer has been passed.
+  struct Piece {
+    const char* at;  // the next byte to scan
+    const char* end;
+    const char* unpassed;  // the first byte not yet passed on
+  };
+
+  // The steps of Feed, each at the byte `piece.at` in the state it is named for; those that
+  // return a bool give false when the consumer stopped at a record's end.
+  bool EndPendingCr(Piece& piece);
+  bool ScanUnquoted(Piece& piece);
+  const char* SkipUnwantedFields(const char* p, const char* end);
+  bool EndAtStop(Piece& piece);
+  bool EndAtLineBreak(Piece& piece);
+  bool EndRecordAt(Piece& piece, const char* at, std::string_view line_break);
+  void ScanQuoted(Piece& piece);
+  void AfterQuoteInQuoted(Piece& piece);
+
   // Past whole words of 8 bytes that hold no quote or line break and end before the next wanted
   // field, counting their fields.
   const char* SkipWords(const char* p, const char* end);
@@ -195,128 +213,168 @@ const char* RecordScanner<Consumer>::ClosingQuote(const char* p, const char* end
 
 template <typename Consumer>
 std::size_t RecordScanner<Consumer>::Feed(std::string_view data) {
-  using scanner_detail::kCr;
-  using scanner_detail::kCrLf;
   if (!started_) Start();
-  const char* p = data.data();
-  const char* const end = p + data.size();
-  const char* run = p;  // the first byte not yet passed on
-  // Ends a record at `at`, whose line break is `line_break` long; false when the consumer stops.
-  const auto end_record = [&](const char* at, std::string_view line_break) {
-    consumer_.Pass(run, at);
-    p = at + line_break.size();
-    run = p;
-    return EndRecord(line_break);
-  };
-  if (pending_cr_ && p < end) {
-    pending_cr_ = false;
-    const bool crlf = *p == '\n';
-    if (crlf) run = ++p;
-    if (!EndRecord(crlf ? kCrLf : kCr)) return static_cast<std::size_t>(p - data.data());
-  }
-  while (p < end) {
+  Piece piece{data.data(), data.data() + data.size(), data.data()};
+  const auto scanned = [&] { return static_cast<std::size_t>(piece.at - data.data()); };
+  if (pending_cr_ && piece.at < piece.end && !EndPendingCr(piece)) return scanned();
+  while (piece.at < piece.end) {
     switch (state_) {
       case State::kFieldStart:
-        if (*p == '"') {
+        if (*piece.at == '"') {
           state_ = State::kQuoted;
           field_quoted_ = true;
           record_has_bytes_ = true;
-          ++p;
+          ++piece.at;
           break;
         }
         state_ = State::kUnquoted;
         [[fallthrough]];
-      case State::kUnquoted: {
-        const char* const from = p;
-        if (!Wanted()) {
-          // Fields that nothing reads are only counted, most of them a word at a time: a call
-          // manager's records are mostly such fields, many of them empty.
-          bool field_start = false;
-          for (;;) {
-            if (field_start) {
-              if (field_ >= next_wanted_ || p == end) {
-                StartField();
-                state_ = State::kFieldStart;
-                break;
-              }
-              if (*p == '"') {
-                const char* const closing = ClosingQuote(p + 1, end);
-                if (closing == nullptr) {  // decided in a later piece
-                  StartField();
-                  state_ = State::kFieldStart;
-                  break;
-                }
-                CountLineBreaks(p, closing, false);
-                p = closing + 1;  // text after the closing quote belongs to the field
-              }
-            }
-            const char* const words = p;
-            p = SkipWords(p, end);
-            field_start = p != words && p[-1] == delimiter_;
-            if (field_start) continue;
-            while (p < end && !stops_[static_cast<unsigned char>(*p)]) ++p;
-            if (p == end || *p != delimiter_) break;
-            ++field_;
-            ++p;
-            field_start = true;
-          }
-          if (p != from) record_has_bytes_ = true;
-          if (state_ == State::kFieldStart) break;
-        } else {
-          while (p < end && !stops_[static_cast<unsigned char>(*p)]) ++p;
-          if (p != from) {
-            record_has_bytes_ = true;
-            consumer_.Content(from, p);
-          }
-        }
-        if (p == end) break;
-        if (*p == '\n') {
-          if (!end_record(p, kCrLf.substr(1))) return static_cast<std::size_t>(p - data.data());
-        } else if (*p == '\r') {
-          if (p + 1 == end) {  // CRLF or a lone CR: the next piece tells
-            consumer_.Pass(run, p);
-            run = p = end;
-            pending_cr_ = true;
-          } else {
-            const std::string_view line_break = p[1] == '\n' ? kCrLf : kCr;
-            if (!end_record(p, line_break)) return static_cast<std::size_t>(p - data.data());
-          }
-        } else {  // the delimiter
-          EndField();
-          ++field_;
-          StartField();
-          state_ = State::kFieldStart;
-          record_has_bytes_ = true;
-          ++p;
-        }
+      case State::kUnquoted:
+        if (!ScanUnquoted(piece)) return scanned();
         break;
-      }
-      case State::kQuoted: {
-        const auto* quote =
-            static_cast<const char*>(std::memchr(p, '"', static_cast<std::size_t>(end - p)));
-        const char* const stop = quote != nullptr ? quote : end;
-        CountLineBreaks(p, stop, quote == nullptr);
-        if (Wanted() && stop != p) consumer_.Content(p, stop);
-        p = stop;
-        if (quote != nullptr) {
-          state_ = State::kQuoteInQuoted;
-          ++p;
-        }
+      case State::kQuoted:
+        ScanQuoted(piece);
         break;
-      }
       case State::kQuoteInQuoted:
-        if (*p == '"') {
-          if (Wanted()) consumer_.Content(p, p + 1);
-          state_ = State::kQuoted;
-          ++p;
-        } else {
-          state_ = State::kUnquoted;  // text after the closing quote belongs to the field
-        }
+        AfterQuoteInQuoted(piece);
         break;
     }
   }
-  consumer_.Pass(run, end);
+  consumer_.Pass(piece.unpassed, piece.end);
   return data.size();
+}
+
+// The CR that ended the last piece ends a record: with the LF that starts this one, a CRLF.
+template <typename Consumer>
+bool RecordScanner<Consumer>::EndPendingCr(Piece& piece) {
+  using scanner_detail::kCr;
+  using scanner_detail::kCrLf;
+  pending_cr_ = false;
+  const bool crlf = *piece.at == '\n';
+  if (crlf) piece.unpassed = ++piece.at;
+  return EndRecord(crlf ? kCrLf : kCr);
+}
+
+// An unquoted field's bytes, wanted or not, up to the byte that ends the field.
+template <typename Consumer>
+bool RecordScanner<Consumer>::ScanUnquoted(Piece& piece) {
+  const char* const from = piece.at;
+  if (!Wanted()) {
+    piece.at = SkipUnwantedFields(piece.at, piece.end);
+    if (piece.at != from) record_has_bytes_ = true;
+    if (state_ == State::kFieldStart) return true;
+  } else {
+    while (piece.at < piece.end && !stops_[static_cast<unsigned char>(*piece.at)]) ++piece.at;
+    if (piece.at != from) {
+      record_has_bytes_ = true;
+      consumer_.Content(from, piece.at);
+    }
+  }
+  if (piece.at == piece.end) return true;
+  return EndAtStop(piece);
+}
+
+// Fields that nothing reads are only counted, most of them a word at a time: a call manager's
+// records are mostly such fields, many of them empty. Stops at the start of the next wanted
+// field, at the end of the piece, or at a quoted field whose end a later piece decides (each
+// then a field's start), or else at a line break.
+template <typename Consumer>
+const char* RecordScanner<Consumer>::SkipUnwantedFields(const char* p, const char* end) {
+  bool field_start = false;
+  for (;;) {
+    if (field_start) {
+      if (field_ >= next_wanted_ || p == end) {
+        StartField();
+        state_ = State::kFieldStart;
+        return p;
+      }
+      if (*p == '"') {
+        const char* const closing = ClosingQuote(p + 1, end);
+        if (closing == nullptr) {  // decided in a later piece
+          StartField();
+          state_ = State::kFieldStart;
+          return p;
+        }
+        CountLineBreaks(p, closing, false);
+        p = closing + 1;  // text after the closing quote belongs to the field
+      }
+    }
+    const char* const words = p;
+    p = SkipWords(p, end);
+    field_start = p != words && p[-1] == delimiter_;
+    if (field_start) continue;
+    while (p < end && !stops_[static_cast<unsigned char>(*p)]) ++p;
+    if (p == end || *p != delimiter_) return p;
+    ++field_;
+    ++p;
+    field_start = true;
+  }
+}
+
+// At a byte that ends an unquoted field: the delimiter or a line break.
+template <typename Consumer>
+bool RecordScanner<Consumer>::EndAtStop(Piece& piece) {
+  if (*piece.at == '\n' || *piece.at == '\r') return EndAtLineBreak(piece);
+  EndField();
+  ++field_;
+  StartField();
+  state_ = State::kFieldStart;
+  record_has_bytes_ = true;
+  ++piece.at;
+  return true;
+}
+
+template <typename Consumer>
+bool RecordScanner<Consumer>::EndAtLineBreak(Piece& piece) {
+  using scanner_detail::kCr;
+  using scanner_detail::kCrLf;
+  const char* const at = piece.at;
+  if (*at == '\n') return EndRecordAt(piece, at, kCrLf.substr(1));
+  if (at + 1 == piece.end) {  // CRLF or a lone CR: the next piece tells
+    consumer_.Pass(piece.unpassed, at);
+    piece.unpassed = piece.at = piece.end;
+    pending_cr_ = true;
+    return true;
+  }
+  return EndRecordAt(piece, at, at[1] == '\n' ? kCrLf : kCr);
+}
+
+// Ends a record at `at`, whose line break is `line_break` long.
+template <typename Consumer>
+bool RecordScanner<Consumer>::EndRecordAt(Piece& piece, const char* at,
+                                          std::string_view line_break) {
+  consumer_.Pass(piece.unpassed, at);
+  piece.at = at + line_break.size();
+  piece.unpassed = piece.at;
+  return EndRecord(line_break);
+}
+
+// Quoted text up to the next quote, or to the end of the piece.
+template <typename Consumer>
+void RecordScanner<Consumer>::ScanQuoted(Piece& piece) {
+  const char* const p = piece.at;
+  const auto* quote =
+      static_cast<const char*>(std::memchr(p, '"', static_cast<std::size_t>(piece.end - p)));
+  const char* const stop = quote != nullptr ? quote : piece.end;
+  CountLineBreaks(p, stop, quote == nullptr);
+  if (Wanted() && stop != p) consumer_.Content(p, stop);
+  piece.at = stop;
+  if (quote != nullptr) {
+    state_ = State::kQuoteInQuoted;
+    ++piece.at;
+  }
+}
+
+// After a quote in quoted text: a second quote makes it a doubled one, anything else closes it.
+template <typename Consumer>
+void RecordScanner<Consumer>::AfterQuoteInQuoted(Piece& piece) {
+  if (*piece.at == '"') {
+    if (Wanted()) consumer_.Content(piece.at, piece.at + 1);
+    state_ = State::kQuoted;
+    ++piece.at;
+  } else {
+    state_ = State::kUnquoted;  // text after the closing quote belongs to the field
+  }
 }
 
 template <typename Consumer>
