@@ -1,4 +1,5 @@
-// Facts of files and folders on POSIX systems, from stat. Whether anyone still writes a file is
+// Facts of files and folders on POSIX systems, from stat, and of files that may still change
+// (file_changes.h), as one stat gives both. Whether anyone still writes a file is
 // asked of the kernel's leases: a read lease is granted only while no one has the file open for
 // writing.
 
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "cdr/files/file_changes.h"
 #include "cdr/files/file_facts.h"
 #include "cdr/files/paths.h"
 

@@ -55,12 +55,14 @@ class Result {
       : held_(std::in_place_index<0>, std::forward<Value>(value)) {}
   Result(SystemError error) : held_(std::in_place_index<1>, std::move(error)) {}
 
+  // The value and the error are asked for only after a look at the bool, as of an optional:
+  // get_if, not std::get, so that no throwing path is built into every caller.
   explicit operator bool() const { return held_.index() == 0; }
-  T& operator*() { return std::get<0>(held_); }
-  const T& operator*() const { return std::get<0>(held_); }
-  T* operator->() { return &std::get<0>(held_); }
-  const T* operator->() const { return &std::get<0>(held_); }
-  const SystemError& Error() const { return std::get<1>(held_); }
+  T& operator*() { return *std::get_if<0>(&held_); }
+  const T& operator*() const { return *std::get_if<0>(&held_); }
+  T* operator->() { return std::get_if<0>(&held_); }
+  const T* operator->() const { return std::get_if<0>(&held_); }
+  const SystemError& Error() const { return *std::get_if<1>(&held_); }
 
  private:
   std::variant<T, SystemError> held_;

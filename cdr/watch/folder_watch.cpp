@@ -6,6 +6,7 @@
 #include <map>
 #include <utility>
 
+#include "cdr/files/file_changes.h"
 #include "cdr/files/file_facts.h"
 #include "cdr/files/paths.h"
 #include "cdr/watch/wake_signal.h"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cdr/files/byte_streams.h"
+#include "cdr/files/file_changes.h"
 #include "cdr/files/file_facts.h"
 #include "cdr/files/file_moves.h"
 #include "cdr/files/paths.h"

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "cdr/files/file_changes.h"
 #include "cdr/watch/watch_loop.h"
 
 namespace halvrenn::cdr {
