@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstddef>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -36,7 +37,19 @@ class Monitor {
   void NotifyAll();
 
  private:
-  alignas(16) std::array<unsigned char, 128> storage_{};  // the platform's lock and condition
+  // The platform's lock and condition live in storage_, so that this header names no system
+  // type: each platform's constructor makes its own there, and its members reach it by type.
+  template <typename Sync>
+  void Make() {
+    static_assert(sizeof(Sync) <= sizeof(storage_) && alignof(Sync) <= alignof(Monitor));
+    new (storage_.data()) Sync;
+  }
+  template <typename Sync>
+  Sync& Held() {
+    return *std::launder(reinterpret_cast<Sync*>(storage_.data()));
+  }
+
+  alignas(16) std::array<unsigned char, 128> storage_{};
 };
 
 class WorkerThreads {

@@ -22,26 +22,19 @@ struct LockAndCondition {
   pthread_cond_t condition = PTHREAD_COND_INITIALIZER;
 };
 
-LockAndCondition& Sync(unsigned char* storage) {
-  return *std::launder(reinterpret_cast<LockAndCondition*>(storage));
-}
-
 }  // namespace
 
-Monitor::Monitor() {
-  static_assert(sizeof(LockAndCondition) <= sizeof(storage_));
-  new (storage_.data()) LockAndCondition;
-}
+Monitor::Monitor() { Make<LockAndCondition>(); }
 Monitor::~Monitor() {
-  pthread_cond_destroy(&Sync(storage_.data()).condition);
-  pthread_mutex_destroy(&Sync(storage_.data()).mutex);
+  pthread_cond_destroy(&Held<LockAndCondition>().condition);
+  pthread_mutex_destroy(&Held<LockAndCondition>().mutex);
 }
-void Monitor::Lock() { pthread_mutex_lock(&Sync(storage_.data()).mutex); }
-void Monitor::Unlock() { pthread_mutex_unlock(&Sync(storage_.data()).mutex); }
+void Monitor::Lock() { pthread_mutex_lock(&Held<LockAndCondition>().mutex); }
+void Monitor::Unlock() { pthread_mutex_unlock(&Held<LockAndCondition>().mutex); }
 void Monitor::Wait() {
-  pthread_cond_wait(&Sync(storage_.data()).condition, &Sync(storage_.data()).mutex);
+  pthread_cond_wait(&Held<LockAndCondition>().condition, &Held<LockAndCondition>().mutex);
 }
-void Monitor::NotifyAll() { pthread_cond_broadcast(&Sync(storage_.data()).condition); }
+void Monitor::NotifyAll() { pthread_cond_broadcast(&Held<LockAndCondition>().condition); }
 
 unsigned FreeProcessors() {
   cpu_set_t allowed;

@@ -17,24 +17,17 @@ struct LockAndCondition {
   CONDITION_VARIABLE condition = CONDITION_VARIABLE_INIT;
 };
 
-LockAndCondition& Sync(unsigned char* storage) {
-  return *std::launder(reinterpret_cast<LockAndCondition*>(storage));
-}
-
 }  // namespace
 
-Monitor::Monitor() {
-  static_assert(sizeof(LockAndCondition) <= sizeof(storage_));
-  new (storage_.data()) LockAndCondition;
-}
+Monitor::Monitor() { Make<LockAndCondition>(); }
 Monitor::~Monitor() = default;  // neither needs releasing
-void Monitor::Lock() { AcquireSRWLockExclusive(&Sync(storage_.data()).lock); }
-void Monitor::Unlock() { ReleaseSRWLockExclusive(&Sync(storage_.data()).lock); }
+void Monitor::Lock() { AcquireSRWLockExclusive(&Held<LockAndCondition>().lock); }
+void Monitor::Unlock() { ReleaseSRWLockExclusive(&Held<LockAndCondition>().lock); }
 void Monitor::Wait() {
-  SleepConditionVariableSRW(&Sync(storage_.data()).condition, &Sync(storage_.data()).lock, INFINITE,
-                            0);
+  SleepConditionVariableSRW(&Held<LockAndCondition>().condition, &Held<LockAndCondition>().lock,
+                            INFINITE, 0);
 }
-void Monitor::NotifyAll() { WakeAllConditionVariable(&Sync(storage_.data()).condition); }
+void Monitor::NotifyAll() { WakeAllConditionVariable(&Held<LockAndCondition>().condition); }
 
 // Windows tells no load average: every processor of the process's group counts as free.
 unsigned FreeProcessors() { return std::max(1U, std::thread::hardware_concurrency()); }
