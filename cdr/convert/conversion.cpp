@@ -1,9 +1,5 @@
-// Converting a stream: the header first, then the records, either in one pass (one thread, or a
-// small input) or in blocks that worker threads convert while this thread reads the next ones
-// and writes the finished ones in order. Both give the same bytes: a block's conversion is used
-// only when the block starts at a record's start, where the one-pass converter's state is the
-// fresh state of a block's; when a cut falls inside a quoted field, the conversion goes on in
-// one pass from the block before it.
+// Converting a stream: the header first, then the records, in one pass (one thread, or a small
+// input) or in blocks on worker threads (strategies.h); and a file, through a temporary one.
 
 #include "cdr/convert/conversion.h"
 
@@ -17,6 +13,7 @@
 
 #include "cdr/convert/block_reader.h"
 #include "cdr/convert/ordered_blocks.h"
+#include "cdr/convert/strategies.h"
 #include "cdr/convert/worker_threads.h"
 #include "cdr/files/file_facts.h"
 #include "cdr/files/temporary_files.h"
@@ -27,14 +24,8 @@
 namespace halvrenn::cdr {
 namespace {
 
-constexpr std::size_t kReadSize = std::size_t{1} << 20;
-// The reads of the threaded conversion, which are also its blocks: a few are in flight at once.
-constexpr std::size_t kBlockReadSize = std::size_t{1} << 19;
-constexpr std::size_t kWriteSize = std::size_t{1} << 20;
 // A header longer than this is not a call manager's: the file is copied unchanged.
 constexpr std::size_t kLongestHeader = std::size_t{4} << 20;
-// A block that holds no record end by this size goes on in one pass instead.
-constexpr std::size_t kLongestBlock = std::size_t{8} << 20;
 // Below this size a file is converted in one pass: threads would cost more than they save.
 constexpr std::uint64_t kSmallestParallelInput = std::uint64_t{4} << 20;
 
@@ -92,19 +83,7 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// How writing the first running block ended.
-enum class FrontWritten : unsigned char {
-  kGoOn,
-  kFailed,
-  kRestInOnePass,  // the block ended inside a record: the rest went on in one pass, and is done
-};
-
-// An output that cannot be written waits for space when the disk is full.
-Failure WriteFailureOf(const SystemError& error) {
-  return error.DiskFull() ? Failure::kDiskFull : Failure::kCannotWrite;
-}
-
-// One conversion of one stream.
+// One conversion of one stream: its header, then its records in one of the two ways.
 class StreamConversion {
  public:
   StreamConversion(const Options& options, const ZoneRules& rules, ByteSource& input,
@@ -113,57 +92,64 @@ class StreamConversion {
       : options_(options),
         rules_(rules),
         reader_(input, cancel),
-        output_(output),
-        progress_(progress),
+        context_(reader_, output, progress, summary_),
         bias_minutes_(rules.BaseBiasMinutes(std::time(nullptr))) {}
 
   StreamResult Run() {
     const auto start = std::chrono::steady_clock::now();
-    result_.summary.warnings.clear();
-    if (ReadHeader() && ConvertRecords()) result_.outcome = Outcome::kDone;
-    result_.summary.bytes_read = reader_.BytesRead();
-    result_.summary.seconds = SecondsSince(start);
-    return std::move(result_);
+    std::optional<StreamFailure> failed = ReadHeader();
+    if (!failed) failed = ConvertRecords();
+    StreamResult result;
+    if (failed) {
+      result.failure = failed->failure;
+      result.error = FailureText(failed->failure, {}, failed->detail);
+      result.detail = std::move(failed->detail);
+    }
+    result.outcome = OutcomeOf(result.failure);
+    result.summary = std::move(summary_);
+    result.summary.bytes_read = reader_.BytesRead();
+    result.summary.seconds = SecondsSince(start);
+    return result;
   }
 
  private:
   // Reads into `pending_` until it holds the header record, and sets the layout from it.
-  bool ReadHeader() {
+  std::optional<StreamFailure> ReadHeader() {
     HeaderRecord header;
     for (;;) {
       header = cdr::ReadHeader(pending_, reader_.AtEnd(), options_.delimiter);
       if (header.complete || pending_.size() > kLongestHeader) break;
-      if (!ReadMore(pending_)) return false;
+      if (std::optional<StreamFailure> failed = context_.ReadMore(pending_)) return failed;
     }
     // A compressed file, an archive or UTF-16 text would be copied byte for byte as if it had
     // no column to decode: it fails instead, before anything is written.
     const std::string_view first_record =
         std::string_view(pending_).substr(0, pending_.find_first_of("\r\n"));
     if (const std::string_view kind = NotTextKindOf(pending_, first_record); !kind.empty()) {
-      return Fail(Failure::kNotText, std::string(kind));
+      return StreamFailure{Failure::kNotText, std::string(kind)};
     }
     layout_.delimiter = header.delimiter;
     layout_.time_texts = options_.time_texts;
     layout_.format = options_.format;
     if (!header.complete) {
-      result_.summary.warnings.emplace_back("the header is longer than 4 MiB: copied unchanged");
-      return true;
+      summary_.warnings.emplace_back("the header is longer than 4 MiB: copied unchanged");
+      return std::nullopt;
     }
     layout_.field_count = header.names.size();
     std::vector<std::string> missing;
     layout_.columns = FindColumns(header, options_.columns, options_.decode, missing);
     if (!missing.empty()) {
       // Named by the user, so a file without it is not what was asked for: nothing is written.
-      return Fail(Failure::kNoSuchColumn, missing.front());
+      return StreamFailure{Failure::kNoSuchColumn, missing.front()};
     }
     for (const Column& column : layout_.columns) {
-      ++result_.summary.columns_of[static_cast<std::size_t>(column.kind)];
+      ++summary_.columns_of[static_cast<std::size_t>(column.kind)];
     }
     if (layout_.columns.empty()) {
-      result_.summary.warnings.emplace_back("no column to decode in the header: copied unchanged");
+      summary_.warnings.emplace_back("no column to decode in the header: copied unchanged");
     }
     WarnOfNamesTwice(header);
-    return true;
+    return std::nullopt;
   }
 
   // dateTimeOrigination and DATETIMEORIGINATION both add dateTimeOrigination_gmt, names that a
@@ -175,42 +161,12 @@ class StreamConversion {
           continue;
         }
         if (other < column.index) break;  // said at the first of them
-        result_.summary.warnings.push_back("the header names \"" + column.name +
-                                           "\" twice (letter case ignored): their added "
-                                           "columns' names clash");
+        summary_.warnings.push_back("the header names \"" + column.name +
+                                    "\" twice (letter case ignored): their added "
+                                    "columns' names clash");
         break;
       }
     }
-  }
-
-  // A read, or a block's reads; false (with the outcome set) on an error or a cancellation.
-  bool ReadMore(std::string& buffer) { return Read(reader_.ReadMore(buffer, kReadSize)); }
-  bool ReadBlock(std::string& buffer) { return Read(reader_.ReadBlock(buffer, kBlockReadSize)); }
-  bool Read(Failure failure) {
-    if (failure == Failure::kNone) return true;
-    return Fail(failure, failure == Failure::kCannotRead ? reader_.Error() : std::string());
-  }
-
-  bool Write(std::string& out) {
-    if (out.empty()) return true;
-    if (const std::optional<SystemError> failed = output_.Write(out)) {
-      return Fail(WriteFailureOf(*failed), failed->text);
-    }
-    result_.summary.bytes_written += out.size();
-    out.clear();
-    return true;
-  }
-
-  bool Fail(Failure failure, std::string detail) {
-    result_.outcome = OutcomeOf(failure);
-    result_.failure = failure;
-    result_.error = FailureText(failure, {}, detail);
-    result_.detail = std::move(detail);
-    return false;
-  }
-
-  void Report(std::uint64_t records) {
-    if (progress_) progress_({reader_.BytesRead(), reader_.Size(), records});
   }
 
   // A small file is one pass before the system is asked what is free: a day's folder is
@@ -221,139 +177,24 @@ class StreamConversion {
     return options_.jobs != 0 ? options_.jobs : FreeProcessors();
   }
 
-  bool ConvertRecords() {
+  std::optional<StreamFailure> ConvertRecords() {
     TimeTexts texts(rules_, bias_minutes_, layout_.format);
     RecordConverter head(layout_, texts, true);
-    if (Jobs() == 1) return InOnePass(head, pending_);
-    return InBlocks(head);
-  }
-
-  // Feeds `converter` with `buffer` and then the rest of the input, piece by piece.
-  bool InOnePass(RecordConverter& converter, std::string& buffer) {
-    std::string out;
-    out.reserve(kWriteSize + kReadSize * 2);
-    for (;;) {
-      converter.Feed(buffer, out);
-      buffer.clear();
-      if (out.size() >= kWriteSize && !Write(out)) return false;
-      Report(result_.summary.tally.records + converter.Counts().records);
-      if (reader_.AtEnd()) break;
-      if (!ReadMore(buffer)) return false;
-    }
-    converter.Finish(out);
-    result_.summary.tally.Append(converter.Counts());
-    return Write(out);
-  }
-
-  // The header and the type row in `head`, then blocks on worker threads. A block is cut after
-  // its last line break, a guess that holds unless the break is inside a quoted field; the
-  // block's converter, which starts at a record's start, tells at its end whether it ended
-  // where a record does. If not, it goes on with the bytes of the blocks after it and the rest
-  // of the input in one pass.
-  bool InBlocks(RecordConverter& head) {
-    WorkerThreads workers(Jobs());
-    if (workers.Count() == 0) return InOnePass(head, pending_);
-    // Twice as many blocks in flight as threads, so that none waits while this thread writes.
-    const std::size_t most_in_flight = workers.Count() * 2;
+    const unsigned jobs = Jobs();
+    if (jobs == 1) return InOnePass(context_, head, pending_);
     const BlockConversion conversion(layout_, rules_, bias_minutes_);
-    OrderedBlocks blocks(workers, conversion);
-    std::string out;
-    bool head_done = false;
-    std::string& buffer = pending_;
-
-    for (;;) {
-      const bool at_end = reader_.AtEnd();
-      const std::size_t cut = at_end ? buffer.size() : LastLineBreakEnd(buffer);
-      if (cut == 0 && !at_end) {
-        if (buffer.size() > kLongestBlock) {
-          // A record longer than a block: the rest in one pass, which holds none of it.
-          if (const FrontWritten written = WriteFronts(blocks, buffer, 0);
-              written != FrontWritten::kGoOn) {
-            return written == FrontWritten::kRestInOnePass;
-          }
-          if (!head_done) return InOnePass(head, buffer);
-          TimeTexts texts(rules_, bias_minutes_, layout_.format);
-          RecordConverter tail(layout_, texts, false);
-          return InOnePass(tail, buffer);
-        }
-        if (!ReadBlock(buffer)) return Abandon(blocks);
-        continue;
-      }
-      Block block = blocks.Fresh();
-      // The block takes the buffer and gives back only the bytes after the cut, a partial
-      // record: copying the whole block would cost the reading thread more than reading it.
-      block.in.swap(buffer);
-      buffer.assign(block.in, cut, std::string::npos);
-      block.in.resize(cut);
-      if (!head_done) {
-        // The head reads every byte in order, so its cuts need not fall between records.
-        head.Feed(block.in, out);
-        if (at_end) head.Finish(out);
-        if (!Write(out)) return false;
-        head_done = head.PastTypeRow() && head.AtRecordStart();
-        if (head_done || at_end) result_.summary.tally.Append(head.Counts());
-        blocks.Recycle(std::move(block));
-      } else {
-        blocks.Start(std::move(block), at_end);
-      }
-      if (const FrontWritten written = WriteFronts(blocks, buffer, most_in_flight - 1);
-          written != FrontWritten::kGoOn) {
-        return written == FrontWritten::kRestInOnePass;
-      }
-      Report(result_.summary.tally.records);
-      if (at_end) break;
-      if (!ReadBlock(buffer)) return Abandon(blocks);
-    }
-    const FrontWritten written = WriteFronts(blocks, buffer, 0);
-    return written != FrontWritten::kFailed;
-  }
-
-  // Writes the first running blocks while more than `left_running` run or the first is done.
-  FrontWritten WriteFronts(OrderedBlocks& blocks, std::string& buffer, std::size_t left_running) {
-    while (blocks.Running() != 0 && (blocks.Running() > left_running || blocks.FrontReady())) {
-      if (const FrontWritten written = WriteFront(blocks, buffer); written != FrontWritten::kGoOn) {
-        return written;
-      }
-    }
-    return FrontWritten::kGoOn;
-  }
-
-  // Writes the first running block, or when it ended inside a record, converts the rest of the
-  // input (the later blocks' bytes and then `buffer` and what follows) in one pass from it.
-  FrontWritten WriteFront(OrderedBlocks& blocks, std::string& buffer) {
-    Block block = blocks.TakeFront();
-    if (!Write(block.out)) {
-      blocks.Abandon();
-      return FrontWritten::kFailed;
-    }
-    if (block.ended_in_record) {
-      std::string rest = blocks.TakeInputs();
-      rest += buffer;
-      buffer.clear();
-      return InOnePass(*block.converter, rest) ? FrontWritten::kRestInOnePass
-                                               : FrontWritten::kFailed;
-    }
-    result_.summary.tally.Append(block.tally);
-    blocks.Recycle(std::move(block));
-    return FrontWritten::kGoOn;
-  }
-
-  // After a failure: the running blocks are waited for and dropped.
-  static bool Abandon(OrderedBlocks& blocks) {
-    blocks.Abandon();
-    return false;
+    return InBlocks(context_, conversion, jobs, head, pending_);
   }
 
   const Options& options_;
   const ZoneRules& rules_;
   BlockReader reader_;
-  ByteSink& output_;
-  const ProgressCallback& progress_;
+  Summary summary_;
+  ConversionContext context_;
   const std::int32_t bias_minutes_;
 
   Layout layout_;
   std::string pending_;
-  StreamResult result_{Outcome::kFailed, Failure::kNone, {}, {}, {}};
 };
 
 }  // namespace

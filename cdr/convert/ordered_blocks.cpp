@@ -4,9 +4,13 @@
 
 namespace halvrenn::cdr {
 
-void BlockConversion::Convert(Block& block, bool last) const {
+void BlockConversion::Begin(Block& block) const {
   block.texts = std::make_unique<TimeTexts>(rules_, bias_minutes_, layout_.format);
   block.converter = std::make_unique<RecordConverter>(layout_, *block.texts, false);
+}
+
+void BlockConversion::Convert(Block& block, bool last) const {
+  Begin(block);
   block.out.clear();
   block.converter->Feed(block.in, block.out);
   if (last) block.converter->Finish(block.out);

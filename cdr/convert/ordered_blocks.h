@@ -37,6 +37,8 @@ class BlockConversion {
  public:
   BlockConversion(const Layout& layout, const ZoneRules& rules, std::int32_t bias_minutes)
       : layout_(layout), rules_(rules), bias_minutes_(bias_minutes) {}
+  // Gives `block` its own time texts and a converter that starts at a record's start.
+  void Begin(Block& block) const;
   void Convert(Block& block, bool last) const;
 
  private:
