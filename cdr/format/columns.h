@@ -38,7 +38,6 @@ struct HeaderRecord {
 // Incomplete when neither a line break outside quotes nor `at_end` closes it.
 HeaderRecord ReadHeader(std::string_view data, bool at_end, std::optional<char> delimiter);
 
-
 struct Column {
   std::size_t index = 0;  // field index in the header
   ColumnKind kind = ColumnKind::kTime;

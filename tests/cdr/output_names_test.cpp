@@ -3,7 +3,6 @@
 // like an extension or an earlier output.
 
 #include "cdr/files/output_names.h"
-#include "cdr/files/paths.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +11,7 @@
 #include <string_view>
 
 #include "cdr/files/byte_streams.h"
+#include "cdr/files/paths.h"
 
 namespace halvrenn::cdr {
 namespace {

@@ -182,8 +182,9 @@ TEST(CdrRoundTrip, ThreadsGiveTheBytesOfOneThread) {
     options.jobs = 1;
     const Converted one = Convert(input, options, SIZE_MAX);
     EXPECT_EQ(one.summary.tally.malformed.count, 1U);  // the unterminated quote at the end
-    EXPECT_EQ(fuzz::RoundTripFault(input, one.text, ',', options.time_texts.size(), options.decode.bits),
-              "");
+    EXPECT_EQ(
+        fuzz::RoundTripFault(input, one.text, ',', options.time_texts.size(), options.decode.bits),
+        "");
     EXPECT_GT(one.summary.tally.UnknownOf(ColumnKind::kCause), 0U);
     for (const unsigned jobs : {2U, 3U}) {
       options.jobs = jobs;
