@@ -160,12 +160,14 @@ inline std::string DropAddedFields(std::string_view converted, char delimiter, s
 
 // What the conversion of `file` into `converted` broke, or nothing: the header gains the fields
 // its names call for, `per_time` for each time stamp and one for each column of the kinds
-// decoded, and dropping them gives the file back. A header longer than 4 MiB is copied unchanged.
+// decoded, and dropping them gives the file back. A header whose quote never closes, and one
+// longer than 4 MiB, is copied unchanged.
 inline std::string RoundTripFault(std::string_view file, std::string_view converted, char delimiter,
                                   std::size_t per_time, unsigned kinds) {
   const std::size_t added =
       FieldsOfFirstRecord(converted, delimiter) - FieldsOfFirstRecord(file, delimiter);
-  const bool copied = added == 0 && file.size() > (std::size_t{4} << 20);
+  const bool copied = added == 0 && (ReadRecord(file, 0, delimiter).unterminated_quote ||
+                                     file.size() > (std::size_t{4} << 20));
   if (!copied && added != AddedFieldsOf(file, delimiter, per_time, kinds)) {
     return "the header gains the fields of its time stamps, addresses, causes and durations";
   }
