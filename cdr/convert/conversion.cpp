@@ -119,7 +119,9 @@ class StreamConversion {
     for (;;) {
       header = cdr::ReadHeader(pending_, reader_.AtEnd(), options_.delimiter);
       if (header.complete || pending_.size() > kLongestHeader) break;
-      if (std::optional<StreamFailure> failed = context_.ReadMore(pending_)) return failed;
+      if (std::optional<StreamFailure> failed =
+              context_.Read(pending_, ConversionContext::Amount::kOneRead))
+        return failed;
     }
     // A compressed file, an archive or UTF-16 text would be copied byte for byte as if it had
     // no column to decode: it fails instead, before anything is written.

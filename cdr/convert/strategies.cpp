@@ -68,12 +68,10 @@ Failure WriteFailureOf(const SystemError& error) {
   return error.DiskFull() ? Failure::kDiskFull : Failure::kCannotWrite;
 }
 
-std::optional<StreamFailure> ConversionContext::ReadMore(std::string& buffer) {
-  return FailureOfRead(reader_.ReadMore(buffer, kReadSize), reader_);
-}
-
-std::optional<StreamFailure> ConversionContext::ReadBlock(std::string& buffer) {
-  return FailureOfRead(reader_.ReadBlock(buffer, kBlockReadSize), reader_);
+std::optional<StreamFailure> ConversionContext::Read(std::string& buffer, Amount amount) {
+  return FailureOfRead(amount == Amount::kBlock ? reader_.ReadBlock(buffer, kBlockReadSize)
+                                                : reader_.ReadMore(buffer, kReadSize),
+                       reader_);
 }
 
 std::optional<StreamFailure> ConversionContext::Write(std::string& out) {
@@ -102,7 +100,9 @@ std::optional<StreamFailure> InOnePass(ConversionContext& context, RecordConvert
     }
     context.Report(context.Records() + converter.Counts().records);
     if (context.AtEnd()) break;
-    if (std::optional<StreamFailure> failed = context.ReadMore(buffer)) return failed;
+    if (std::optional<StreamFailure> failed =
+            context.Read(buffer, ConversionContext::Amount::kOneRead))
+      return failed;
   }
   converter.Finish(out);
   context.Add(converter.Counts());
@@ -133,7 +133,8 @@ std::optional<StreamFailure> InBlocks(ConversionContext& context, const BlockCon
         conversion.Begin(tail);
         return InOnePass(context, *tail.converter, buffer);
       }
-      if (std::optional<StreamFailure> failed = context.ReadBlock(buffer)) {
+      if (std::optional<StreamFailure> failed =
+              context.Read(buffer, ConversionContext::Amount::kBlock)) {
         return Abandoned(blocks, std::move(failed));
       }
       continue;
@@ -161,7 +162,8 @@ std::optional<StreamFailure> InBlocks(ConversionContext& context, const BlockCon
     }
     context.Report(context.Records());
     if (at_end) break;
-    if (std::optional<StreamFailure> failed = context.ReadBlock(buffer)) {
+    if (std::optional<StreamFailure> failed =
+            context.Read(buffer, ConversionContext::Amount::kBlock)) {
       return Abandoned(blocks, std::move(failed));
     }
   }

@@ -44,9 +44,9 @@ class ConversionContext {
                     Summary& summary)
       : reader_(reader), output_(output), progress_(progress), summary_(summary) {}
 
-  // Appends a read, or a block's reads, to `buffer`.
-  std::optional<StreamFailure> ReadMore(std::string& buffer);
-  std::optional<StreamFailure> ReadBlock(std::string& buffer);
+  // Appends one read to `buffer`, or a block's reads (fewer only at the end of the input).
+  enum class Amount : unsigned char { kOneRead, kBlock };
+  std::optional<StreamFailure> Read(std::string& buffer, Amount amount);
   bool AtEnd() const { return reader_.AtEnd(); }
 
   // Writes `out`, and empties it.
