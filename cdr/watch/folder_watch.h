@@ -4,8 +4,8 @@
 // platform reports them (the facts of single files are file_facts.h's). One file per platform:
 // folder_watch_posix.cpp (inotify), folder_watch_win32.cpp (ReadDirectoryChangesW); where a
 // folder gives no events (a network share), a scan every period (folder_watch.cpp, waiting the
-// platform's way). A watch reports names only; what a change means is the watch loop's business
-// (watch_loop.h). Nothing here prints.
+// platform's way). A watch reports names only; what a change means is the watch state's business
+// (watch_state.h). Nothing here prints.
 //
 // Example:
 //   std::string error;
