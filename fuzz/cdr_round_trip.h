@@ -6,7 +6,9 @@
 // doubled quote inside stands for one, and a record ends at LF, CRLF or a lone CR outside quotes.
 // Blank lines after the header and a last record left open by an unterminated quote get no fields.
 
+#include <algorithm>
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -109,29 +111,62 @@ inline std::vector<std::string> NamesOfFirstRecord(std::string_view text, char d
 }
 
 // How many fields the conversion adds to each record, from the header's names alone: `per_time`
-// for each time stamp, one for each address, cause and duration, of the kinds decoded (bits: 1
-// time, 2 addresses, 4 causes, 8 durations).
+// for each time stamp, one for each address, cause, duration and code, and one per key of the
+// quality table (ten) for a voice quality text, of the kinds decoded (bits: 1 time, 2 addresses,
+// 4 causes, 8 durations, 16 codes, 32 quality).
 inline std::size_t AddedFieldsOf(std::string_view text, char delimiter, std::size_t per_time,
                                  unsigned kinds) {
   const auto ends = [](const std::string& name, std::string_view end) {
     return name.size() > end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0;
   };
+  const auto among = [](const std::string& name, std::initializer_list<std::string_view> names) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+  };
   std::size_t added = 0;
   for (const std::string& raw : NamesOfFirstRecord(text, delimiter)) {
     const std::string name = AsciiLowered(raw);
-    const bool time = name == "datetimeorigination" || name == "datetimeconnect" ||
-                      name == "datetimedisconnect" || name == "datetimestamp" ||
+    const bool time = among(name, {"datetimeorigination", "datetimeconnect", "datetimedisconnect",
+                                   "datetimestamp"}) ||
                       ends(name, "_epoch") || ends(name, "_uepoch");
     const bool address =
-        name == "origipaddr" || name == "destipaddr" || name == "origmediatransportaddress_ip" ||
-        name == "destmediatransportaddress_ip" || name == "origvideotransportaddress_ip" ||
-        name == "destvideotransportaddress_ip" || name == "origvideotransportaddress_ip_channel2" ||
-        name == "destvideotransportaddress_ip_channel2";
-    const bool cause = name == "origcause_value" || name == "destcause_value";
+        among(name, {"origipaddr", "destipaddr", "origmediatransportaddress_ip",
+                     "destmediatransportaddress_ip", "origvideotransportaddress_ip",
+                     "destvideotransportaddress_ip", "origvideotransportaddress_ip_channel2",
+                     "destvideotransportaddress_ip_channel2"});
+    const bool cause = among(
+        name, {"origcause_value", "destcause_value", "origcause_location", "destcause_location"});
+    const bool duration = among(name, {"duration", "totalwaittimeinqueue", "origmobilecallduration",
+                                       "destmobilecallduration", "videoduration"});
+    const bool code = among(name, {"origcalledpartyredirectreason",
+                                   "lastredirectredirectreason",
+                                   "origcallterminationonbehalfof",
+                                   "destcallterminationonbehalfof",
+                                   "origcalledpartyredirectonbehalfof",
+                                   "lastredirectredirectonbehalfof",
+                                   "joinonbehalfof",
+                                   "origmediacap_payloadcapability",
+                                   "destmediacap_payloadcapability",
+                                   "origvideocap_codec",
+                                   "destvideocap_codec",
+                                   "origvideocap_codec_channel2",
+                                   "destvideocap_codec_channel2",
+                                   "callsecuredstatus",
+                                   "origprecedencelevel",
+                                   "destprecedencelevel",
+                                   "origdtmfmethod",
+                                   "destdtmfmethod",
+                                   "incomingprotocolid",
+                                   "outgoingprotocolid",
+                                   "currentroutingreason",
+                                   "origroutingreason",
+                                   "lastredirectingroutingreason",
+                                   "calledpartypatternusage"});
     if (time && (kinds & 1) != 0) added += per_time;
     if (address && (kinds & 2) != 0) ++added;
     if (cause && (kinds & 4) != 0) ++added;
-    if (name == "duration" && (kinds & 8) != 0) ++added;
+    if (duration && (kinds & 8) != 0) ++added;
+    if (code && (kinds & 16) != 0) ++added;
+    if (name == "varvqmetrics" && (kinds & 32) != 0) added += 10;
   }
   return added;
 }
@@ -169,7 +204,7 @@ inline std::string RoundTripFault(std::string_view file, std::string_view conver
   const bool copied = added == 0 && (ReadRecord(file, 0, delimiter).unterminated_quote ||
                                      file.size() > (std::size_t{4} << 20));
   if (!copied && added != AddedFieldsOf(file, delimiter, per_time, kinds)) {
-    return "the header gains the fields of its time stamps, addresses, causes and durations";
+    return "the header gains the fields of the columns of the kinds decoded";
   }
   if (DropAddedFields(converted, delimiter, added) != file) {
     return "dropping the added fields gives the file back";

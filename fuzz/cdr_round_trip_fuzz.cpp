@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (options.time_texts.empty()) options.time_texts = {TimeText::kGmt, TimeText::kLocal};
   const std::size_t piece = 1 + data[1] % 64;
-  constexpr unsigned kDecoded[] = {15, 1, 14, 15};
+  constexpr unsigned kDecoded[] = {63, 1, 62, 63};
   options.decode.bits = kDecoded[data[1] >> 6];
   const std::string_view file(reinterpret_cast<const char*>(data) + 2, size - 2);
 

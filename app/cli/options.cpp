@@ -93,20 +93,38 @@ A file without a column of that name is not converted and counts as failed.)roff
     {.option = Option::kDecode,
      .long_name = "decode",
      .value = "LIST",
-     .help = "the kinds of column decoded, from time,ip,cause,duration (default\n"
-             "all that are found)",
+     .help = "the kinds of column decoded, from\n"
+             "time,ip,cause,duration,code,quality (default all\n"
+             "that are found)",
      .manual = R"roff(The kinds of column decoded, as a comma\-separated list of
 .BR time ,
 .B ip
 (IPv4 addresses stored as 32\-bit integers, as dotted quads in
 .IR column _ip),
 .B cause
-(ITU\-T Q.850 cause codes, by name in
-.IR column _text)
-and
+(the call manager's cause codes and cause locations, by name in
+.IR column _text),
 .B duration
 (whole seconds as H:MM:SS in
-.BR duration_hms );
+.IR column _hms:
+.BR duration ,
+.BR totalWaitTimeInQueue ,
+.BR origMobileCallDuration ,
+.BR destMobileCallDuration ,
+.BR videoDuration ),
+.B code
+(the other coded columns by the names of the call manager's tables in
+.IR column _text:
+redirect reasons, on\-behalf\-of codes, codecs, security, precedence, DTMF methods,
+protocols, routing reasons, pattern usage)
+and
+.B quality
+(a call management record's
+.B varVQMetrics
+as one column per key,
+.BR varVQMetrics_MLQK ,
+.BR varVQMetrics_MLQKav
+and so on);
 all of them by default.)roff",
      .completion = ValueCompletion::kWordList,
      .words = KindWordList},

@@ -3,7 +3,8 @@
 // What decodes one column: a column of the header that a kind recognises (column_kinds.h) gets a
 // ColumnDecoder, which judges each of its values and writes the texts of the fields it adds at
 // the end of the record. Each kind's decoder is a file of its own: time stamps
-// (time_stamp_decoder.h), IPv4 addresses, cause codes and durations.
+// (time_stamp_decoder.cpp), IPv4 addresses, the call manager's codes (code_decoder.cpp),
+// durations, and the voice quality text of a call management record (quality_decoder.cpp).
 //
 // Example: the decoder of a time stamp column dateTimeConnect, adding gmt and local, has the
 // fields {"gmt", 19} and {"local", 19}, and for the value 1796619600 Judge gives kConverted and
@@ -11,17 +12,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 namespace halvrenn::cdr {
 
-// A field read as an integer while it streams by: an optional minus sign and decimal digits.
-// Digits beyond what any kind takes only keep the number above every limit (it saturates), so
-// that a field of any length is read in constant space.
+// A field read as an integer while it streams by: an optional minus sign and decimal digits,
+// with blanks (spaces, tabs) before and after them, as a call manager's own sample records write
+// ` 3775` and `4 `; a blank inside the number makes it no integer. Digits beyond what any kind
+// takes only keep the number above every limit (it saturates), so that a field of any length is
+// read in constant space.
 struct IntegerValue {
-  enum class Kind : unsigned char { kNone, kSign, kDigits, kBad } kind = Kind::kNone;
+  // kEnded: digits followed by blanks, after which only blanks may come. The order matters: a
+  // digit continues the number in the states up to kDigits.
+  enum class Kind : unsigned char { kNone, kSign, kDigits, kEnded, kBad } kind = Kind::kNone;
   bool negative = false;
   std::uint64_t number = 0;  // the magnitude, saturated at kSaturated
 
@@ -29,25 +35,33 @@ struct IntegerValue {
 
   void Add(char c) {
     const unsigned digit = static_cast<unsigned char>(c) - unsigned{'0'};
-    if (digit < 10 && kind != Kind::kBad) {
+    if (digit < 10 && kind <= Kind::kDigits) {
       kind = Kind::kDigits;
       if (number < kSaturated) number = number * 10 + digit;
     } else if (c == '-' && kind == Kind::kNone) {
       kind = Kind::kSign;
       negative = true;
+    } else if (c == ' ' || c == '\t') {
+      if (kind == Kind::kDigits) kind = Kind::kEnded;
+      if (kind == Kind::kSign) kind = Kind::kBad;
     } else {
       kind = Kind::kBad;
     }
   }
-  // Nothing at all, or only zeros: no value.
-  bool Empty() const {
-    return kind == Kind::kNone || (kind == Kind::kDigits && number == 0 && !negative);
+  // Nothing but blanks, or only zeros: no value.
+  bool Empty() const { return kind == Kind::kNone || (Integer() && number == 0 && !negative); }
+  bool Integer() const { return kind == Kind::kDigits || kind == Kind::kEnded; }
+
+  // The 32 bits of an integer written signed (-2147483648 to -1: 2^32 less the magnitude) or
+  // unsigned (0 to 4294967295); none for anything else.
+  std::optional<std::uint32_t> Bits32() const {
+    if (!Integer() || number > (negative ? 2147483648U : 4294967295U)) return std::nullopt;
+    return static_cast<std::uint32_t>(negative ? (4294967296U - number) : number);
   }
-  bool Integer() const { return kind == Kind::kDigits; }
 };
 
-// kUnknown: a well-formed value that the kind's table does not hold (a cause number that Q.850
-// does not name); it gets empty fields and is counted apart from the rejected.
+// kUnknown: a well-formed value that the kind's table does not hold (a cause number that the
+// call manager does not name); it gets empty fields and is counted apart from the rejected.
 enum class Verdict : unsigned char { kConverted, kEmpty, kRejected, kUnknown };
 
 // One field added after each record: the suffix of its name ("<column>_<suffix>") and the
@@ -69,6 +83,14 @@ class ColumnDecoder {
   virtual Verdict Judge(const IntegerValue& value) const = 0;
   // Appends the text of one added field for a value judged kConverted.
   virtual void AppendText(std::string& out, std::size_t field, const IntegerValue& value) = 0;
+
+  // A decoder that reads its field as text rather than as an integer gets the field's content in
+  // pieces instead and its end, is judged with an empty IntegerValue, and is cleared after each
+  // record.
+  virtual bool ReadsText() const { return false; }
+  virtual void Read(std::string_view /*piece*/) {}
+  virtual void EndText() {}
+  virtual void Clear() {}
 };
 
 }  // namespace halvrenn::cdr

@@ -5,9 +5,9 @@
 // and the maker of its decoder (column_decoder.h). A new kind is its enumerator and its entry
 // here, and the file of its decoder.
 //
-// Example: the entry of the causes recognises origCause_value and destCause_value, adds
-// <column>_text (VARCHAR(86)) to each, is "cause" in --decode's list, and its values read
-// "2000 causes" and "3 unknown causes" in the summary.
+// Example: the entry of the causes recognises origCause_value and destCause_value (and their
+// locations), adds <column>_text to each through the call manager's table of causes, is "cause"
+// in --decode's list, and its values read "2000 causes" and "3 unknown causes" in the summary.
 
 #include <array>
 #include <cstddef>
@@ -16,13 +16,14 @@
 #include <span>
 #include <string_view>
 
+#include "cdr/format/code_tables.h"
 #include "cdr/format/column_decoder.h"
 #include "cdr/format/time_texts.h"
 
 namespace halvrenn::cdr {
 
 // In the order of the table's entries.
-enum class ColumnKind : unsigned char { kTime, kIpAddress, kCause, kDuration };
+enum class ColumnKind : unsigned char { kTime, kIpAddress, kCause, kDuration, kCode, kQuality };
 
 enum class Unit : unsigned char { kSeconds, kMilliseconds, kMicroseconds };
 
@@ -33,7 +34,7 @@ constexpr std::int64_t UnitsPerSecond(Unit unit) {
 
 // A header name that a kind recognises, letter case ignored: the name itself, or any longer
 // name that ends in it. `variant` goes to the kind's decoder with each column of that name: the
-// Unit of a time stamp; a kind of one variant has 0.
+// Unit of a time stamp, the CodeTable of a code; a kind of one variant has 0.
 struct NamePattern {
   enum class Match : unsigned char { kWhole, kEnding };
   std::string_view text;
@@ -69,9 +70,11 @@ std::unique_ptr<ColumnDecoder> MakeTimeStampDecoder(unsigned variant,
                                                     const DecoderSettings& settings);
 std::unique_ptr<ColumnDecoder> MakeIpAddressDecoder(unsigned variant,
                                                     const DecoderSettings& settings);
-std::unique_ptr<ColumnDecoder> MakeCauseDecoder(unsigned variant, const DecoderSettings& settings);
+std::unique_ptr<ColumnDecoder> MakeCodeDecoder(unsigned variant, const DecoderSettings& settings);
 std::unique_ptr<ColumnDecoder> MakeDurationDecoder(unsigned variant,
                                                    const DecoderSettings& settings);
+std::unique_ptr<ColumnDecoder> MakeQualityDecoder(unsigned variant,
+                                                  const DecoderSettings& settings);
 
 namespace kinds {
 
@@ -98,17 +101,61 @@ inline constexpr std::array<NamePattern, 8> kIpAddressNames = {{
 }};
 inline constexpr std::array<AddedField, 1> kIpAddressFields = {{{"ip", 15}}};  // 255.255.255.255
 
-inline constexpr std::array<NamePattern, 2> kCauseNames = {
-    {{"origCause_value"}, {"destCause_value"}}};
-// The longest of Q.850's names, as cause_decoder.cpp checks.
-inline constexpr std::array<AddedField, 1> kCauseFields = {{{"text", 86}}};
+constexpr NamePattern Coded(std::string_view name, CodeTable table) {
+  return {name, NamePattern::Match::kWhole, static_cast<unsigned>(table)};
+}
 
-inline constexpr std::array<NamePattern, 1> kDurationNames = {{{"duration"}}};
+inline constexpr std::array<NamePattern, 4> kCauseNames = {{
+    Coded("origCause_value", CodeTable::kCause),
+    Coded("destCause_value", CodeTable::kCause),
+    Coded("origCause_location", CodeTable::kCauseLocation),
+    Coded("destCause_location", CodeTable::kCauseLocation),
+}};
+
+// The call manager's other coded columns, each through the table of what it holds.
+inline constexpr std::array<NamePattern, 24> kCodeNames = {{
+    Coded("origCalledPartyRedirectReason", CodeTable::kRedirectReason),
+    Coded("lastRedirectRedirectReason", CodeTable::kRedirectReason),
+    Coded("origCallTerminationOnBehalfOf", CodeTable::kOnBehalfOf),
+    Coded("destCallTerminationOnBehalfOf", CodeTable::kOnBehalfOf),
+    Coded("origCalledPartyRedirectOnBehalfOf", CodeTable::kOnBehalfOf),
+    Coded("lastRedirectRedirectOnBehalfOf", CodeTable::kOnBehalfOf),
+    Coded("joinOnBehalfOf", CodeTable::kOnBehalfOf),
+    Coded("origMediaCap_payloadCapability", CodeTable::kCodec),
+    Coded("destMediaCap_payloadCapability", CodeTable::kCodec),
+    Coded("origVideoCap_Codec", CodeTable::kVideoCodec),
+    Coded("destVideoCap_Codec", CodeTable::kVideoCodec),
+    Coded("origVideoCap_Codec_Channel2", CodeTable::kVideoCodec),
+    Coded("destVideoCap_Codec_Channel2", CodeTable::kVideoCodec),
+    Coded("callSecuredStatus", CodeTable::kCallSecurity),
+    Coded("origPrecedenceLevel", CodeTable::kPrecedence),
+    Coded("destPrecedenceLevel", CodeTable::kPrecedence),
+    Coded("origDTMFMethod", CodeTable::kDtmfMethod),
+    Coded("destDTMFMethod", CodeTable::kDtmfMethod),
+    Coded("IncomingProtocolID", CodeTable::kProtocol),
+    Coded("OutgoingProtocolID", CodeTable::kProtocol),
+    Coded("currentRoutingReason", CodeTable::kRoutingReason),
+    Coded("origRoutingReason", CodeTable::kRoutingReason),
+    Coded("lastRedirectingRoutingReason", CodeTable::kRoutingReason),
+    Coded("calledPartyPatternUsage", CodeTable::kPatternUsage),
+}};
+
+// Whole seconds: a call's, a queue's wait, a mobile leg's, a call management record's video.
+inline constexpr std::array<NamePattern, 5> kDurationNames = {{
+    {"duration"},
+    {"totalWaitTimeInQueue"},
+    {"origMobileCallDuration"},
+    {"destMobileCallDuration"},
+    {"videoDuration"},
+}};
 inline constexpr std::array<AddedField, 1> kDurationFields = {{{"hms", 13}}};  // 1193046:28:15
+
+// A call management record's voice quality text; it adds a column per key of quality_keys.csv.
+inline constexpr std::array<NamePattern, 1> kQualityNames = {{{"varVQMetrics"}}};
 
 }  // namespace kinds
 
-inline constexpr std::array<ColumnKindEntry, 4> kColumnKindTable = {{
+inline constexpr std::array<ColumnKindEntry, 6> kColumnKindTable = {{
     {.kind = ColumnKind::kTime,
      .decode_word = "time",
      .names = kinds::kTimeNames,
@@ -124,17 +171,33 @@ inline constexpr std::array<ColumnKindEntry, 4> kColumnKindTable = {{
     {.kind = ColumnKind::kCause,
      .decode_word = "cause",
      .names = kinds::kCauseNames,
-     .fields = kinds::kCauseFields,
+     .fields = {},       // <column>_text, as long as its table's longest name
      .free_text = true,  // "Normal, unspecified"
      .counted = "causes",
      .unknown = "unknown causes",
-     .make = MakeCauseDecoder},
+     .make = MakeCodeDecoder},
     {.kind = ColumnKind::kDuration,
      .decode_word = "duration",
      .names = kinds::kDurationNames,
      .fields = kinds::kDurationFields,
      .counted = "durations",
      .make = MakeDurationDecoder},
+    {.kind = ColumnKind::kCode,
+     .decode_word = "code",
+     .names = kinds::kCodeNames,
+     .fields = {},  // <column>_text, as long as its table's longest name
+     .free_text = true,
+     .counted = "codes",
+     .unknown = "unknown codes",
+     .make = MakeCodeDecoder},
+    {.kind = ColumnKind::kQuality,
+     .decode_word = "quality",
+     .names = kinds::kQualityNames,
+     .fields = {},       // varVQMetrics_<key> per key of the table
+     .free_text = true,  // values as written
+     .counted = "quality texts",
+     .unknown = "quality texts without a known key",
+     .make = MakeQualityDecoder},
 }};
 
 inline constexpr std::size_t kColumnKinds = kColumnKindTable.size();

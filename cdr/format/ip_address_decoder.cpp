@@ -6,27 +6,19 @@
 #include <string>
 
 #include "cdr/format/column_kinds.h"
-#include "cdr/format/field_limits.h"
 
 namespace halvrenn::cdr {
 namespace {
-
-constexpr std::uint64_t kLargestNegative = 2147483648;  // the magnitude of -2^31
 
 class IpAddressDecoder final : public ColumnDecoder {
  public:
   Verdict Judge(const IntegerValue& value) const override {
     if (value.Empty() || (value.Integer() && value.number == 0)) return Verdict::kEmpty;
-    if (!value.Integer()) return Verdict::kRejected;
-    return value.number <= (value.negative ? kLargestNegative : kLargestUnsigned32)
-               ? Verdict::kConverted
-               : Verdict::kRejected;
+    return value.Bits32() ? Verdict::kConverted : Verdict::kRejected;
   }
 
   void AppendText(std::string& out, std::size_t /*field*/, const IntegerValue& value) override {
-    // A negative value is its two's complement in 32 bits: 2^32 less its magnitude.
-    const std::uint64_t bits =
-        value.negative ? (kLargestUnsigned32 + 1 - value.number) : value.number;
+    const std::uint32_t bits = *value.Bits32();
     std::array<char, 15> text{};  // 255.255.255.255
     std::size_t length = 0;
     for (int octet = 0; octet < 4; ++octet) {

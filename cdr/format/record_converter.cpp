@@ -54,6 +54,7 @@ RecordConverter::RecordConverter(const Layout& layout, TimeTexts& texts, bool fr
     slot_of_field_[column.index] = static_cast<int>(slot);
     const ColumnKindEntry& kind = EntryOf(column.kind);
     decoders_.push_back(kind.make(column.variant, settings));
+    if (decoders_.back()->ReadsText()) text_readers_.push_back(decoders_.back().get());
     fields_.push_back(kind.fields.empty() ? decoders_.back()->Fields() : kind.fields);
     check_quotes_.push_back(plain_may_need_quotes || kind.free_text);
   }
@@ -87,7 +88,16 @@ RecordConverter::RecordConverter(const Layout& layout, TimeTexts& texts, bool fr
 
 std::size_t RecordConverter::NextWanted(std::size_t field) {
   const int slot = field < slot_of_field_.size() ? slot_of_field_[field] : -1;
-  value_ = slot >= 0 ? &values_[static_cast<std::size_t>(slot)] : nullptr;
+  value_ = nullptr;
+  text_reader_ = nullptr;
+  if (slot >= 0) {
+    const auto index = static_cast<std::size_t>(slot);
+    if (decoders_[index]->ReadsText()) {
+      text_reader_ = decoders_[index].get();
+    } else {
+      value_ = &values_[index];
+    }
+  }
   if (checking_types_) {
     // Every field of a possible type row is read; it may be a data record all the same.
     type_word_.clear();
@@ -102,6 +112,8 @@ void RecordConverter::Content(const char* from, const char* to) {
     IntegerValue value = *value_;
     for (const char* c = from; c < to; ++c) value.Add(*c);
     *value_ = value;
+  } else if (text_reader_ != nullptr) {
+    text_reader_->Read(std::string_view(from, static_cast<std::size_t>(to - from)));
   }
   if (checking_types_) {
     const std::size_t room = type_word_.size() <= 64 ? 65 - type_word_.size() : 0;
@@ -110,6 +122,7 @@ void RecordConverter::Content(const char* from, const char* to) {
 }
 
 void RecordConverter::EndField(bool /*quoted*/) {
+  if (text_reader_ != nullptr) text_reader_->EndText();
   if (checking_types_ && !IsTypeWord(type_word_)) all_types_ = false;
 }
 
@@ -174,6 +187,7 @@ bool RecordConverter::EndRecord(const RecordEnd& end) {
     ++record_index_;
   }
   for (IntegerValue& value : values_) value = IntegerValue{};
+  for (ColumnDecoder* reader : text_readers_) reader->Clear();
   checking_types_ = record_index_ == 1;
   all_types_ = true;
   return true;

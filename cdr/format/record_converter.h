@@ -76,7 +76,8 @@ class RecordConverter {
   std::vector<int> slot_of_field_;                        // slot of each header field, or -1
   std::vector<std::size_t> next_slot_field_;              // the first decoded field from each on
   std::vector<bool> check_quotes_;  // by slot: whether its texts may hold the delimiter or a quote
-  std::string header_fields_;       // what the header, the type row and an empty record get
+  std::vector<ColumnDecoder*> text_readers_;  // the decoders that read their field as text
+  std::string header_fields_;  // what the header, the type row and an empty record get
   std::string type_fields_;
   std::string empty_fields_;
 
@@ -84,7 +85,8 @@ class RecordConverter {
   std::uint64_t record_index_;
   std::uint64_t record_line_ = 1;  // where the record being ended starts
   std::vector<IntegerValue> values_;
-  IntegerValue* value_ = nullptr;  // of the current field, when it is decoded
+  IntegerValue* value_ = nullptr;         // of the current field, when it is read as an integer
+  ColumnDecoder* text_reader_ = nullptr;  // of the current field, when it is read as text
 
   // The second record may be the type row: every field a type word such as INTEGER or
   // VARCHAR(50), with as many fields as the header.

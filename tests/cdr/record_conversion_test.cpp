@@ -72,7 +72,7 @@ TEST(CdrRecords, KeepEveryByteAndAppendAtTheEnd) {
        "dateTimeConnect\n0\n\n\"\"\n-1\n4294967296\n4294967295\n "
        "5\n1e3\n00000000000000000000086400\n",
        "dateTimeConnect,dateTimeConnect_gmt\n0,\n\n\"\",\n-1,\n4294967296,\n4294967295,2106-02-07 "
-       "06:28:15\n 5,\n1e3,\n"
+       "06:28:15\n 5,1970-01-01 00:00:05\n1e3,\n"
        "00000000000000000000086400,1970-01-02 00:00:00\n"},
       {"units", "a_epoch,b_uepoch\n86400,86400999999\n",
        "a_epoch,b_uepoch,a_epoch_gmt,b_uepoch_gmt\n86400,86400999999,1970-01-02 "

@@ -27,12 +27,24 @@ class FileMaker {
   // A field: a count in or out of range, empty, text with the characters that matter to CSV,
   // quoted or not, or raw bytes that need not make sense.
   std::string Field(char delimiter) {
-    static const std::vector<std::string> kSpecial = {
-        "0", "", "\"\"", "-5", "4294967296", "abc", "\"86400\"", "99999999999999999999999"};
-    switch (Below(6)) {
+    static const std::vector<std::string> kSpecial = {"0",
+                                                      "",
+                                                      "\"\"",
+                                                      "-5",
+                                                      "4294967296",
+                                                      "abc",
+                                                      " 17 ",
+                                                      "\"86400\"",
+                                                      "-1493172161",
+                                                      "99999999999999999999999",
+                                                      "\"MLQK=4.5000; CCR=0.0021;CS=0\"",
+                                                      "MLQK=4,5;SCS=1"};
+    switch (Below(7)) {
       case 0:
       case 1:
         return std::to_string(1 + Below(4294967295));
+      case 6:
+        return std::to_string(Below(160));  // most codes are small
       case 2:
         return kSpecial[Below(kSpecial.size())];
       case 3: {
@@ -57,9 +69,11 @@ class FileMaker {
   // A header of time stamps and other names, maybe a type row, then records.
   std::string File(char delimiter, std::size_t records) {
     static const std::vector<std::string> kNames = {
-        "dateTimeOrigination", "dateTimeConnect", "\"dateTimeDisconnect\"",
-        "start_epoch",         "cdrRecordType",   "globalCallID_callId",
-        "\"origIpAddr\"",      "duration",        "destCause_value"};
+        "dateTimeOrigination",  "dateTimeConnect",   "\"dateTimeDisconnect\"",
+        "start_epoch",          "cdrRecordType",     "globalCallID_callId",
+        "\"origIpAddr\"",       "duration",          "destCause_value",
+        "origCause_location",   "joinOnBehalfOf",    "\"origMediaCap_payloadCapability\"",
+        "totalWaitTimeInQueue", "callSecuredStatus", "varVQMetrics"};
     std::string file = Below(5) == 0 ? "\xEF\xBB\xBF" : "";
     const std::size_t fields = 1 + Below(kNames.size());
     for (std::size_t i = 0; i < fields; ++i) {
