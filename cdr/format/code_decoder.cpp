@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <vector>
 
 #include "cdr/format/code_tables.h"
 #include "cdr/format/column_kinds.h"
@@ -19,13 +20,21 @@ namespace {
 
 class CodeDecoder final : public ColumnDecoder {
  public:
-  explicit CodeDecoder(CodeTable table) : codes_(CodesOf(table)) {
+  CodeDecoder(CodeTable table, char delimiter) : codes_(CodesOf(table)) {
     // 0 means no media was established: in neither media table, and no value at all.
     zero_is_empty_ = table == CodeTable::kCodec || table == CodeTable::kVideoCodec;
+    // Each name as it is written with this delimiter, once, rather than checked at every value.
+    written_.reserve(codes_.size());
     std::size_t longest = 0;
     for (const CodeName& code : codes_) {
       longest = std::max(longest, code.name.size());
       if (code.code < small_.size()) small_[code.code] = &code;
+      std::string& written = written_.emplace_back();
+      if (NeedsQuotes(code.name, delimiter)) {
+        AppendQuoted(written, code.name);
+      } else {
+        written = code.name;
+      }
     }
     fields_[0] = {"text", longest};  // bytes of UTF-8, so at least its characters
   }
@@ -42,7 +51,7 @@ class CodeDecoder final : public ColumnDecoder {
   }
 
   void AppendText(std::string& out, std::size_t /*field*/, const IntegerValue& /*value*/) override {
-    out += found_->name;
+    out += written_[static_cast<std::size_t>(found_ - codes_.data())];
   }
 
  private:
@@ -56,6 +65,7 @@ class CodeDecoder final : public ColumnDecoder {
   }
 
   std::span<const CodeName> codes_;
+  std::vector<std::string> written_;  // by the codes' places
   std::array<const CodeName*, 256> small_{};
   bool zero_is_empty_ = false;
   std::array<AddedField, 1> fields_;
@@ -64,9 +74,8 @@ class CodeDecoder final : public ColumnDecoder {
 
 }  // namespace
 
-std::unique_ptr<ColumnDecoder> MakeCodeDecoder(unsigned variant,
-                                               const DecoderSettings& /*settings*/) {
-  return std::make_unique<CodeDecoder>(static_cast<CodeTable>(variant));
+std::unique_ptr<ColumnDecoder> MakeCodeDecoder(unsigned variant, const DecoderSettings& settings) {
+  return std::make_unique<CodeDecoder>(static_cast<CodeTable>(variant), settings.delimiter);
 }
 
 }  // namespace halvrenn::cdr

@@ -71,6 +71,24 @@ struct AddedField {
   std::size_t longest = 0;
 };
 
+// Whether a text needs quotes to stand as one field of a record.
+inline bool NeedsQuotes(std::string_view text, char delimiter) {
+  for (const char c : text) {
+    if (c == delimiter || c == '"' || c == '\r' || c == '\n') return true;
+  }
+  return false;
+}
+
+// A text as a quoted field: in quotes, with each quote doubled.
+inline void AppendQuoted(std::string& out, std::string_view text) {
+  out += '"';
+  for (const char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
 class ColumnDecoder {
  public:
   virtual ~ColumnDecoder() = default;

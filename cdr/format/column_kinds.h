@@ -44,6 +44,7 @@ struct NamePattern {
 
 // What a decoder may depend on beside its column's variant.
 struct DecoderSettings {
+  char delimiter = ',';
   std::span<const TimeText> time_texts;  // added to each time stamp, in this order
   TextFormat format = TextFormat::kIso;
   TimeTexts& texts;  // the converting thread's own; it outlives the decoders
@@ -57,9 +58,13 @@ struct ColumnKindEntry {
   std::string_view decode_word;          // in --decode's list
   std::span<const NamePattern> names;    // the first pattern a name matches gives its variant
   std::span<const AddedField> fields{};  // added to each column; none: its decoder's own
-  // Whether its texts may hold any character, the delimiter and quotes among them, rather than
-  // only digits and the marks + - : . and blank.
-  bool free_text = false;
+  // What its texts may hold, and so who quotes them.
+  enum class Texts : unsigned char {
+    kPlain,    // only digits and the marks + - : . and blank (or a locale's dates)
+    kFree,     // any character, the delimiter and quotes among them: the converter quotes them
+    kWritten,  // fields as CSV writes them, quoted by the decoder where they need it
+  };
+  Texts texts = Texts::kPlain;
   std::string_view counted;    // its converted values in the summary: "2000 addresses"
   std::string_view unknown{};  // its values that its table lacks: "3 unknown causes"; none: empty
   MakeDecoder make;
@@ -171,8 +176,8 @@ inline constexpr std::array<ColumnKindEntry, 6> kColumnKindTable = {{
     {.kind = ColumnKind::kCause,
      .decode_word = "cause",
      .names = kinds::kCauseNames,
-     .fields = {},       // <column>_text, as long as its table's longest name
-     .free_text = true,  // "Normal, unspecified"
+     .fields = {},  // <column>_text, as long as its table's longest name
+     .texts = ColumnKindEntry::Texts::kWritten,  // "Normal, unspecified", in quotes
      .counted = "causes",
      .unknown = "unknown causes",
      .make = MakeCodeDecoder},
@@ -186,15 +191,15 @@ inline constexpr std::array<ColumnKindEntry, 6> kColumnKindTable = {{
      .decode_word = "code",
      .names = kinds::kCodeNames,
      .fields = {},  // <column>_text, as long as its table's longest name
-     .free_text = true,
+     .texts = ColumnKindEntry::Texts::kWritten,
      .counted = "codes",
      .unknown = "unknown codes",
      .make = MakeCodeDecoder},
     {.kind = ColumnKind::kQuality,
      .decode_word = "quality",
      .names = kinds::kQualityNames,
-     .fields = {},       // varVQMetrics_<key> per key of the table
-     .free_text = true,  // values as written
+     .fields = {},                            // varVQMetrics_<key> per key of the table
+     .texts = ColumnKindEntry::Texts::kFree,  // values as written
      .counted = "quality texts",
      .unknown = "quality texts without a known key",
      .make = MakeQualityDecoder},

@@ -4,24 +4,7 @@
 #include <cstring>
 
 namespace halvrenn::cdr {
-namespace {
-
-bool NeedsQuotes(std::string_view text, char delimiter) {
-  return std::any_of(text.begin(), text.end(), [delimiter](char c) {
-    return c == delimiter || c == '"' || c == '\r' || c == '\n';
-  });
-}
-
-void AppendQuoted(std::string& out, std::string_view text) {
-  out += '"';
-  for (const char c : text) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  out += '"';
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool IsTypeWord(std::string_view word) {
   if (word.empty() || word[0] < 'A' || word[0] > 'Z') return false;
@@ -46,26 +29,32 @@ RecordConverter::RecordConverter(const Layout& layout, TimeTexts& texts, bool fr
   // locale's dates and the causes' names may hold anything.
   const bool plain_may_need_quotes = layout.format == TextFormat::kLocale ||
                                      std::strchr("0123456789+-:. \"", layout.delimiter) != nullptr;
-  const DecoderSettings settings{layout.time_texts, layout.format, texts};
-  slot_of_field_.assign(layout.field_count, -1);
+  const DecoderSettings settings{layout.delimiter, layout.time_texts, layout.format, texts};
+  targets_.assign(layout.field_count, FieldTarget{});
+  values_.resize(layout.columns.size());
   for (std::size_t slot = 0; slot < layout.columns.size(); ++slot) {
     const Column& column = layout.columns[slot];
-    if (column.index >= slot_of_field_.size()) slot_of_field_.resize(column.index + 1, -1);
-    slot_of_field_[column.index] = static_cast<int>(slot);
+    if (column.index >= targets_.size()) targets_.resize(column.index + 1);
     const ColumnKindEntry& kind = EntryOf(column.kind);
     decoders_.push_back(kind.make(column.variant, settings));
-    if (decoders_.back()->ReadsText()) text_readers_.push_back(decoders_.back().get());
-    fields_.push_back(kind.fields.empty() ? decoders_.back()->Fields() : kind.fields);
-    check_quotes_.push_back(plain_may_need_quotes || kind.free_text);
+    ColumnDecoder* decoder = decoders_.back().get();
+    if (decoder->ReadsText()) {
+      text_readers_.push_back(decoder);
+      targets_[column.index].reader = decoder;
+    } else {
+      targets_[column.index].value = &values_[slot];
+    }
+    fields_.push_back(kind.fields.empty() ? decoder->Fields() : kind.fields);
+    using Texts = ColumnKindEntry::Texts;
+    check_quotes_.push_back(kind.texts == Texts::kFree ||
+                            (kind.texts == Texts::kPlain && plain_may_need_quotes));
   }
-  next_slot_field_.assign(slot_of_field_.size(), SIZE_MAX);
-  for (std::size_t field = slot_of_field_.size(); field-- > 0;) {
-    const bool decoded = slot_of_field_[field] >= 0;
-    const std::size_t after =
-        field + 1 < next_slot_field_.size() ? next_slot_field_[field + 1] : SIZE_MAX;
-    next_slot_field_[field] = decoded ? field : after;
+  for (std::size_t field = targets_.size(); field-- > 0;) {
+    FieldTarget& target = targets_[field];
+    const bool decoded = target.value != nullptr || target.reader != nullptr;
+    const std::size_t after = field + 1 < targets_.size() ? targets_[field + 1].next : SIZE_MAX;
+    target.next = decoded ? field : after;
   }
-  values_.resize(layout.columns.size());
 
   for (std::size_t slot = 0; slot < decoders_.size(); ++slot) {
     const Column& column = layout.columns[slot];
@@ -87,23 +76,16 @@ RecordConverter::RecordConverter(const Layout& layout, TimeTexts& texts, bool fr
 }
 
 std::size_t RecordConverter::NextWanted(std::size_t field) {
-  const int slot = field < slot_of_field_.size() ? slot_of_field_[field] : -1;
-  value_ = nullptr;
-  text_reader_ = nullptr;
-  if (slot >= 0) {
-    const auto index = static_cast<std::size_t>(slot);
-    if (decoders_[index]->ReadsText()) {
-      text_reader_ = decoders_[index].get();
-    } else {
-      value_ = &values_[index];
-    }
-  }
+  static constexpr FieldTarget kBeyond{};
+  const FieldTarget& target = field < targets_.size() ? targets_[field] : kBeyond;
+  value_ = target.value;
+  text_reader_ = target.reader;
   if (checking_types_) {
     // Every field of a possible type row is read; it may be a data record all the same.
     type_word_.clear();
     return field;
   }
-  return field < next_slot_field_.size() ? next_slot_field_[field] : SIZE_MAX;
+  return target.next;
 }
 
 void RecordConverter::Content(const char* from, const char* to) {

@@ -73,8 +73,14 @@ class RecordConverter {
   const Layout& layout_;
   std::vector<std::unique_ptr<ColumnDecoder>> decoders_;  // one per decoded column, by slot
   std::vector<std::span<const AddedField>> fields_;       // by slot: what its decoder adds
-  std::vector<int> slot_of_field_;                        // slot of each header field, or -1
-  std::vector<std::size_t> next_slot_field_;              // the first decoded field from each on
+  // What reads each header field: its slot's value or text reader, none for a field that is not
+  // decoded; and the first decoded field from it on.
+  struct FieldTarget {
+    IntegerValue* value = nullptr;
+    ColumnDecoder* reader = nullptr;
+    std::size_t next = SIZE_MAX;
+  };
+  std::vector<FieldTarget> targets_;
   std::vector<bool> check_quotes_;  // by slot: whether its texts may hold the delimiter or a quote
   std::vector<ColumnDecoder*> text_readers_;  // the decoders that read their field as text
   std::string header_fields_;  // what the header, the type row and an empty record get
