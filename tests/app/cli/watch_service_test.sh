@@ -98,10 +98,13 @@ lines=$(grep -c ' -> .*: [0-9]* records, ' "$log")
 mkdir "$work/big_out"
 python3 -c 'import sys; sys.stdout.write("cdrRecordType,dateTimeOrigination\n" + "1,1796619600\n" * 12000000)' >"$work/big"
 # Waits up to ten seconds for a service to be stopped; its state in $state.
+# Stopped after it ran: exit code 1077 is a service that has not been started yet, which is what
+# a query sees when Wine's manager is slow to start it after net start returned.
 stopped() {
   for _ in $(seq 200); do
     state=$(win sc query "$1")
-    grep -q 'STATE.*STOPPED' <<<"$state" && return 0
+    grep -q 'STATE.*STOPPED' <<<"$state" && ! grep -q 'WIN32_EXIT_CODE *: 1077 ' <<<"$state" &&
+      return 0
     sleep 0.05
   done
   return 1
