@@ -40,8 +40,10 @@ Time stamps are the columns dateTimeOrigination, dateTimeConnect, dateTimeDiscon
 dateTimeStamp (seconds), names ending in _epoch (seconds) and _uepoch (microseconds): counts from
 1 to 4294967295 seconds after 1970-01-01 00:00:00 GMT. 0 or an empty field adds empty columns.
 Beside them, IPv4 addresses (origIpAddr, destIpAddr and the media and video transport
-addresses) get <column>_ip, cause codes (origCause_value, destCause_value) their ITU-T Q.850
-name in <column>_text, and duration H:MM:SS in duration_hms.
+addresses) get <column>_ip; causes, cause locations and the other coded columns (redirect
+reasons, codecs, security, precedence, DTMF, protocols, routing, pattern usage) the call
+manager's names in <column>_text; durations H:MM:SS in <column>_hms; and a CMR's varVQMetrics a
+column per voice quality key (varVQMetrics_MLQK, ...).
 
 Options:
 )";

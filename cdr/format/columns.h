@@ -1,7 +1,8 @@
 #pragma once
 
 // The header record of a file of call records, and which of its columns a kind decodes
-// (column_kinds.h): time stamps, IPv4 addresses, cause codes, durations.
+// (column_kinds.h): time stamps, IPv4 addresses, the call manager's codes, durations, voice
+// quality.
 //
 // Example: the header `cdrRecordType,globalCallID_callId,dateTimeOrigination,duration` gives a
 // time-stamp column, dateTimeOrigination (index 2), in seconds, then a duration, duration

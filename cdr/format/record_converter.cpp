@@ -4,8 +4,6 @@
 #include <cstring>
 
 namespace halvrenn::cdr {
-namespace {}  // namespace
-
 bool IsTypeWord(std::string_view word) {
   if (word.empty() || word[0] < 'A' || word[0] > 'Z') return false;
   std::size_t i = 1;
@@ -26,7 +24,8 @@ bool IsTypeWord(std::string_view word) {
 RecordConverter::RecordConverter(const Layout& layout, TimeTexts& texts, bool from_header)
     : layout_(layout), record_index_(from_header ? 0 : 2), scanner_(layout.delimiter, *this) {
   // Texts of dates, offsets, addresses and durations are made of these characters alone; a
-  // locale's dates and the causes' names may hold anything.
+  // locale's dates and the voice quality's values may hold anything, and the codes' names come
+  // quoted where they need it.
   const bool plain_may_need_quotes = layout.format == TextFormat::kLocale ||
                                      std::strchr("0123456789+-:. \"", layout.delimiter) != nullptr;
   const DecoderSettings settings{layout.delimiter, layout.time_texts, layout.format, texts};

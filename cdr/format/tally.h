@@ -33,7 +33,7 @@ struct Tally {
   std::uint64_t empty = 0;  // 0 or an empty field: no such time, no address
   LineNumbers rejected;     // values that are not a number in range
   // By ColumnKind: well-formed values that the kind's table does not name (cause numbers that
-  // Q.850 does not).
+  // the call manager's table does not hold).
   std::array<std::uint64_t, kColumnKinds> unknown_of{};
   LineNumbers malformed;  // records with too few fields or an unterminated quote
   std::uint64_t line_breaks = 0;
