@@ -196,6 +196,7 @@ function integer(v) {
   return v + 0 == 0 ? "0" : sprintf("%.0f", v + 0)
 }
 # A cause written signed is made unsigned: -1493172161 is 2801795135.
+# Every code is a 32-bit integer, which some files write signed: made unsigned first.
 function cause(v) { v = integer(v); return v != "" && v + 0 < 0 ? sprintf("%.0f", v + 4294967296) : v }
 function ip(v) { v = integer(v); if (v == "" || v + 0 == 0 || v + 0 < -2147483648 || v + 0 > 4294967295) return ""
   if (v + 0 < 0) v += 4294967296
@@ -260,7 +261,7 @@ NR == 2 { print $0 time_types types "\r"; next }
     t = kind[j]; v = $(at[j])
     if (t == "ip") v = ip(v)
     else if (t == "hms") v = hms(v)
-    else { v = t == "cause" ? cause(v) : integer(v); v = (t SUBSEP v) in text ? text[t, v] : "" }
+    else { v = cause(v); v = (t SUBSEP v) in text ? text[t, v] : "" }
     line = line "," v }
   print line "\r" }'
 python_conversion='

@@ -25,28 +25,28 @@ constexpr std::size_t kLongestKey = 16;    // longer keys are none of the table'
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // A key or a value being read: its bytes without the blanks that lead, and with those that
-// follow held back until another byte shows they are inside it. Beyond `room` bytes it is only
-// marked as too long.
+// follow held back, as they are, until another byte shows they are inside it. Beyond `room`
+// bytes it is only marked as too long.
 class TrimmedText {
  public:
   explicit TrimmedText(std::size_t room) : room_(room) {}
 
   void Add(char c) {
     if (IsBlank(c)) {
-      if (!text_.empty()) ++held_blanks_;
+      if (!text_.empty() && text_.size() + held_blanks_.size() < room_) held_blanks_ += c;
       return;
     }
-    if (text_.size() + held_blanks_ + 1 > room_) {
+    if (text_.size() + held_blanks_.size() + 1 > room_) {
       too_long_ = true;
       return;
     }
-    text_.append(held_blanks_, ' ');
-    held_blanks_ = 0;
+    text_ += held_blanks_;
+    held_blanks_.clear();
     text_ += c;
   }
   void Clear() {
     text_.clear();
-    held_blanks_ = 0;
+    held_blanks_.clear();
     too_long_ = false;
   }
   std::string_view Text() const { return text_; }
@@ -55,7 +55,7 @@ class TrimmedText {
  private:
   std::size_t room_;
   std::string text_;
-  std::size_t held_blanks_ = 0;
+  std::string held_blanks_;
   bool too_long_ = false;
 };
 

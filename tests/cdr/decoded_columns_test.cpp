@@ -105,6 +105,7 @@ const std::vector<DecodedCase> kCases = {
      Expect::kText, "4.5000,4.4000,4.1000,4.5000,0.95,0.0021,0.0000,0.0400,1,0"},
     {"varVQMetrics", "\"VoRxCodec=G711; SCS = 3 ;MLQK=4,5;MLQK=1;maxJitter=2=3\"", Expect::kText,
      "\"4,5\",,,,,,,,,3"},
+    {"varVQMetrics", "MLQK=4.5\t 0; CS = 1\t", Expect::kText, "4.5\t 0,,,,,,,,1,"},
     {"varVQMetrics", "VoRxCodec=G711", Expect::kUnknown, ",,,,,,,,,"},
     {"varVQMetrics", "CS=123456789012345678901234567890123", Expect::kRejected, ",,,,,,,,,"},
     {"varVQMetrics", "", Expect::kEmpty, ",,,,,,,,,"},
