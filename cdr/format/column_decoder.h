@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "cdr/format/field_limits.h"
+
 namespace halvrenn::cdr {
 
 // A field read as an integer while it streams by: an optional minus sign and decimal digits,
@@ -55,8 +57,10 @@ struct IntegerValue {
   // The 32 bits of an integer written signed (-2147483648 to -1: 2^32 less the magnitude) or
   // unsigned (0 to 4294967295); none for anything else.
   std::optional<std::uint32_t> Bits32() const {
-    if (!Integer() || number > (negative ? 2147483648U : 4294967295U)) return std::nullopt;
-    return static_cast<std::uint32_t>(negative ? (4294967296U - number) : number);
+    if (!Integer() || number > (negative ? (kLargestUnsigned32 + 1) / 2 : kLargestUnsigned32)) {
+      return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(negative ? (kLargestUnsigned32 + 1 - number) : number);
   }
 };
 

@@ -9,6 +9,7 @@
 // field is empty; a text without any known key is unknown; a known key's value longer than
 // kLongestValue makes the field rejected, as the type row promises that length.
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -87,7 +88,6 @@ class QualityDecoder final : public ColumnDecoder {
     value_.Clear();
     in_value_ = false;
     any_text_ = false;
-    any_key_ = false;
     too_long_ = false;
     for (std::size_t i = 0; i < values_.size(); ++i) {
       values_[i].clear();
@@ -98,7 +98,8 @@ class QualityDecoder final : public ColumnDecoder {
   Verdict Judge(const IntegerValue& /*value*/) const override {
     if (!any_text_) return Verdict::kEmpty;
     if (too_long_) return Verdict::kRejected;
-    return any_key_ ? Verdict::kConverted : Verdict::kUnknown;
+    const bool any_key = std::find(given_.begin(), given_.end(), true) != given_.end();
+    return any_key ? Verdict::kConverted : Verdict::kUnknown;
   }
 
   void AppendText(std::string& out, std::size_t field, const IntegerValue& /*value*/) override {
@@ -111,7 +112,6 @@ class QualityDecoder final : public ColumnDecoder {
       for (std::size_t i = 0; i < keys_.size(); ++i) {
         if (key_.Text() != keys_[i] || given_[i]) continue;
         given_[i] = true;
-        any_key_ = true;
         too_long_ = too_long_ || value_.TooLong();
         values_[i] = value_.Text();
         break;
@@ -130,7 +130,6 @@ class QualityDecoder final : public ColumnDecoder {
   TrimmedText value_{kLongestValue};
   bool in_value_ = false;
   bool any_text_ = false;  // a byte other than a blank
-  bool any_key_ = false;   // a key of the table
   bool too_long_ = false;  // a value of the table's keys longer than kLongestValue
 };
 
