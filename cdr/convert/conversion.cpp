@@ -176,7 +176,7 @@ class StreamConversion {
   unsigned Jobs() const {
     const std::uint64_t size = reader_.Size();
     if (size != 0 && size < kSmallestParallelInput) return 1;
-    return options_.jobs != 0 ? options_.jobs : FreeProcessors();
+    return options_.jobs != 0 ? options_.jobs : UsableProcessors();
   }
 
   std::optional<StreamFailure> ConvertRecords() {

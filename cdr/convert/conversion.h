@@ -36,7 +36,7 @@ struct Options {
   TextFormat format = TextFormat::kIso;
   std::string zone;               // empty: the machine's
   std::optional<char> delimiter;  // nothing: read from the header
-  unsigned jobs = 0;              // threads; 0: as many as the processors left free
+  unsigned jobs = 0;              // threads, the reading one among them; 0: one per processor
 };
 
 struct Progress {

@@ -32,6 +32,10 @@ BlockJob::BlockJob(Block block, bool last, const BlockConversion& conversion,
 
 void BlockJob::Wait() {
   if (!state_) return;
+  // Rather than wait while blocks wait for a worker, this thread converts them itself, the first
+  // given first: the one it waits for is then converted, or being converted by a worker.
+  while (!Ready() && workers_->RunWaitingTask()) {
+  }
   workers_->WaitUntil(
       [](void* state) { return static_cast<State*>(state)->done.load(std::memory_order_acquire); },
       state_.get());

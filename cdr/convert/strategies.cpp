@@ -111,10 +111,13 @@ std::optional<StreamFailure> InOnePass(ConversionContext& context, RecordConvert
 
 std::optional<StreamFailure> InBlocks(ConversionContext& context, const BlockConversion& conversion,
                                       unsigned jobs, RecordConverter& head, std::string& buffer) {
-  WorkerThreads workers(jobs);
+  // This thread is one of the `jobs`: it reads and writes, and converts the blocks that the
+  // workers have not taken when it would otherwise wait for one.
+  WorkerThreads workers(jobs - 1);
   if (workers.Count() == 0) return InOnePass(context, head, buffer);
-  // Twice as many blocks in flight as threads, so that none waits while this thread writes.
-  const std::size_t most_in_flight = workers.Count() * 2;
+  // Three blocks in flight for each thread, so that a worker finds the next one waiting while
+  // this thread reads, writes or converts.
+  const std::size_t most_in_flight = (workers.Count() + 1) * 3;
   OrderedBlocks blocks(workers, conversion);
   std::string out;
   bool head_done = false;

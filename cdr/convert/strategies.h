@@ -70,11 +70,12 @@ class ConversionContext {
 std::optional<StreamFailure> InOnePass(ConversionContext& context, RecordConverter& converter,
                                        std::string& buffer);
 
-// The header and the type row in `head`, then blocks converted by `conversion` on `jobs` worker
-// threads; in one pass where the system gives no thread. A block is cut after its last line
-// break, a guess that holds unless the break is inside a quoted field; the block's converter,
-// which starts at a record's start, tells at its end whether it ended where a record does. If
-// not, it goes on with the bytes of the blocks after it and the rest of the input in one pass.
+// The header and the type row in `head`, then blocks converted by `conversion` on `jobs` threads,
+// this one among them; in one pass where the system gives no other thread. A block is cut after its
+// last line break, a guess that holds unless the break is inside a quoted field; the block's
+// converter, which starts at a record's start, tells at its end whether it ended where a record
+// does. If not, it goes on with the bytes of the blocks after it and the rest of the input in one
+// pass.
 std::optional<StreamFailure> InBlocks(ConversionContext& context, const BlockConversion& conversion,
                                       unsigned jobs, RecordConverter& head, std::string& buffer);
 

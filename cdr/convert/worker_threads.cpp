@@ -39,6 +39,22 @@ void WorkerThreads::WaitUntil(bool (*done)(void*), void* argument) {
   monitor_.Unlock();
 }
 
+bool WorkerThreads::RunWaitingTask() {
+  monitor_.Lock();
+  if (tasks_.empty()) {
+    monitor_.Unlock();
+    return false;
+  }
+  const Task task = tasks_.front();
+  tasks_.erase(tasks_.begin());
+  monitor_.Unlock();
+  task.run(task.argument);
+  monitor_.Lock();
+  monitor_.NotifyAll();
+  monitor_.Unlock();
+  return true;
+}
+
 // Waiting threads and this one share the one condition: every change wakes them all, and each
 // looks again at what it waits for. There are a few threads at most.
 void WorkerThreads::Loop() {

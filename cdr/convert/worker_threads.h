@@ -1,10 +1,13 @@
 #pragma once
 
 // A fixed set of threads that run tasks from one queue, started once per conversion rather than
-// once per block. Where the system gives fewer threads than asked for (a process limit in a
-// container), the set is smaller, possibly empty; it never throws for that. The threads only
-// compute: asynchronous signals are held back in them, so that an interrupt reaches the thread
-// that reads and writes, and breaks off a read that waits.
+// once per block. The thread that gives the tasks may run one itself rather than wait: when the
+// set lags (a busy processor, or fewer threads than processors), the giver does the work that
+// waits, so that a conversion on a busy machine costs what one thread's would, and no more. Where
+// the system gives fewer threads than asked for (a process limit in a container), the set is
+// smaller, possibly empty; it never throws for that. The threads only compute: asynchronous signals
+// are held back in them, so that an interrupt reaches the thread that reads and writes, and breaks
+// off a read that waits.
 //
 // Example:
 //   WorkerThreads workers(2);
@@ -66,6 +69,9 @@ class WorkerThreads {
   // Returns once `done(argument)` holds; it is asked again whenever a task ends. A task must make
   // it hold before it returns.
   void WaitUntil(bool (*done)(void*), void* argument);
+  // Runs the first task that no thread has taken yet on the calling thread; false when there is
+  // none.
+  bool RunWaitingTask();
 
  private:
   struct Task {
@@ -80,10 +86,10 @@ class WorkerThreads {
   std::vector<std::thread> threads_;
 };
 
-// The processors this process may use and that other work leaves free now: those it is allowed
-// (affinity, a container's CPU quota) less the other threads running now, at least 1. A conversion
-// asks for no more threads than this, so that on a busy machine it does not lose to one thread.
-unsigned FreeProcessors();
+// The processors this process may use: those its affinity allows, within a container's CPU
+// quota, at least 1. A conversion runs as many threads, the reading one among them; on a busy
+// machine the reading thread converts what the others leave, so no guess of the load is needed.
+unsigned UsableProcessors();
 
 // Starts a thread that runs `work(argument)` with asynchronous signals held back; throws
 // std::system_error when the system has no thread to give.

@@ -36,7 +36,7 @@ void Monitor::Wait() {
 }
 void Monitor::NotifyAll() { pthread_cond_broadcast(&Held<LockAndCondition>().condition); }
 
-unsigned FreeProcessors() {
+unsigned UsableProcessors() {
   cpu_set_t allowed;
   CPU_ZERO(&allowed);
   double processors = sched_getaffinity(0, sizeof allowed, &allowed) == 0
@@ -48,14 +48,6 @@ unsigned FreeProcessors() {
   double period = 0;
   if (quota_file >> quota >> period && quota != "max" && period > 0) {
     processors = std::min(processors, std::stod(quota) / period);
-  }
-  // The threads running now, this one among them ("0.52 0.58 0.59 3/412 7000": 3): the load
-  // averages lag by a minute, and after a busy minute would keep a conversion on one thread.
-  std::ifstream load_file("/proc/loadavg");
-  std::string averages;
-  std::string running;
-  if (load_file >> averages >> averages >> averages >> running) {
-    processors -= std::stod(running.substr(0, running.find('/'))) - 1;
   }
   return processors >= 1.5 ? static_cast<unsigned>(std::lround(processors)) : 1;
 }

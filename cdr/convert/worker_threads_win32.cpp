@@ -29,8 +29,8 @@ void Monitor::Wait() {
 }
 void Monitor::NotifyAll() { WakeAllConditionVariable(&Held<LockAndCondition>().condition); }
 
-// Windows tells no load average: every processor of the process's group counts as free.
-unsigned FreeProcessors() { return std::max(1U, std::thread::hardware_concurrency()); }
+// Every processor of the process's group.
+unsigned UsableProcessors() { return std::max(1U, std::thread::hardware_concurrency()); }
 
 std::thread StartComputingThread(void (*work)(void*), void* argument) {
   return std::thread(work, argument);

@@ -25,6 +25,20 @@
 namespace halvrenn::cdr {
 namespace {
 
+// A pipe holds 64 KiB by default: a conversion reading or writing one would wake for every
+// 64 KiB, and its writer or reader with it. Grown to a megabyte (Linux's limit for any user),
+// it moves a conversion's block at a time, and piped input goes as fast as a file.
+void GrowPipe(int descriptor) {
+#ifdef F_SETPIPE_SZ
+  struct stat status {};
+  if (fstat(descriptor, &status) == 0 && S_ISFIFO(status.st_mode)) {
+    fcntl(descriptor, F_SETPIPE_SZ, 1 << 20);  // where refused, the pipe stays as it was
+  }
+#else
+  (void)descriptor;
+#endif
+}
+
 class DescriptorSource final : public ByteSource {
  public:
   DescriptorSource(int descriptor, bool owned) : descriptor_(descriptor), owned_(owned) {
@@ -33,6 +47,7 @@ class DescriptorSource final : public ByteSource {
       size_ = static_cast<std::uint64_t>(status.st_size);
       permissions_ = status.st_mode & 0777U;
     }
+    GrowPipe(descriptor);
   }
   DescriptorSource(const DescriptorSource&) = delete;
   DescriptorSource& operator=(const DescriptorSource&) = delete;
@@ -69,7 +84,7 @@ std::optional<SystemError> WriteAll(int descriptor, std::string_view bytes) {
 
 class DescriptorSink final : public ByteSink {
  public:
-  explicit DescriptorSink(int descriptor) : descriptor_(descriptor) {}
+  explicit DescriptorSink(int descriptor) : descriptor_(descriptor) { GrowPipe(descriptor); }
   std::optional<SystemError> Write(std::string_view bytes) override {
     return WriteAll(descriptor_, bytes);
   }
