@@ -10,6 +10,8 @@
 // interval of Eastern Standard Time that began 2026-11-01 06:00:00 GMT, offset -18000, and
 // BaseBiasMinutes(1796619600) gives 300.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -83,20 +85,30 @@ inline std::unique_ptr<ZoneRules> ChosenZoneRules(std::string_view name, std::st
   return name.empty() ? MachineZoneRules() : NamedZoneRules(name, error, substitute);
 }
 
-// The offset at an instant, looked up again only when the instant leaves the last interval, so
-// that a run of values in one season costs two comparisons each. One per thread.
+// The offset at an instant, looked up again only when the instant is in none of the last few
+// intervals found, so that values from either side of a change of season, in any order, cost a
+// few comparisons each. One per thread.
 class ZoneOffsets {
  public:
   explicit ZoneOffsets(const ZoneRules& rules) : rules_(rules) {}
 
   std::int32_t OffsetAt(std::int64_t instant) {
-    if (instant < current_.begin || instant >= current_.end) current_ = rules_.IntervalAt(instant);
-    return current_.offset_seconds;
+    for (const ZoneInterval& known : known_) {
+      if (instant >= known.begin && instant < known.end) return known.offset_seconds;
+    }
+    // The oldest interval found makes room for the new one.
+    ZoneInterval& replaced = known_[next_];
+    next_ = (next_ + 1) % known_.size();
+    replaced = rules_.IntervalAt(instant);
+    return replaced.offset_seconds;
   }
 
  private:
   const ZoneRules& rules_;
-  ZoneInterval current_{1, 0, 0};  // empty: the first call looks up
+  // A file of a few weeks crosses a change or two. Empty intervals at first: each first call
+  // looks up.
+  std::array<ZoneInterval, 4> known_{{{1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}}};
+  std::size_t next_ = 0;
 };
 
 }  // namespace halvrenn

@@ -31,6 +31,7 @@ RecordConverter::RecordConverter(const Layout& layout, TimeTexts& texts, bool fr
   const DecoderSettings settings{layout.delimiter, layout.time_texts, layout.format, texts};
   targets_.assign(layout.field_count, FieldTarget{});
   values_.resize(layout.columns.size());
+  reads_text_.assign(layout.columns.size(), false);
   for (std::size_t slot = 0; slot < layout.columns.size(); ++slot) {
     const Column& column = layout.columns[slot];
     if (column.index >= targets_.size()) targets_.resize(column.index + 1);
@@ -39,6 +40,7 @@ RecordConverter::RecordConverter(const Layout& layout, TimeTexts& texts, bool fr
     ColumnDecoder* decoder = decoders_.back().get();
     if (decoder->ReadsText()) {
       text_readers_.push_back(decoder);
+      reads_text_[slot] = true;
       targets_[column.index].reader = decoder;
     } else {
       targets_[column.index].value = &values_[slot];
@@ -74,39 +76,6 @@ RecordConverter::RecordConverter(const Layout& layout, TimeTexts& texts, bool fr
   all_types_ = true;
 }
 
-std::size_t RecordConverter::NextWanted(std::size_t field) {
-  static constexpr FieldTarget kBeyond{};
-  const FieldTarget& target = field < targets_.size() ? targets_[field] : kBeyond;
-  value_ = target.value;
-  text_reader_ = target.reader;
-  if (checking_types_) {
-    // Every field of a possible type row is read; it may be a data record all the same.
-    type_word_.clear();
-    return field;
-  }
-  return target.next;
-}
-
-void RecordConverter::Content(const char* from, const char* to) {
-  if (value_ != nullptr) {
-    // Read into a local, so that the number stays in a register.
-    IntegerValue value = *value_;
-    for (const char* c = from; c < to; ++c) value.Add(*c);
-    *value_ = value;
-  } else if (text_reader_ != nullptr) {
-    text_reader_->Read(std::string_view(from, static_cast<std::size_t>(to - from)));
-  }
-  if (checking_types_) {
-    const std::size_t room = type_word_.size() <= 64 ? 65 - type_word_.size() : 0;
-    type_word_.append(from, std::min(room, static_cast<std::size_t>(to - from)));
-  }
-}
-
-void RecordConverter::EndField(bool /*quoted*/) {
-  if (text_reader_ != nullptr) text_reader_->EndText();
-  if (checking_types_ && !IsTypeWord(type_word_)) all_types_ = false;
-}
-
 void RecordConverter::QuoteFrom(std::string& out, std::size_t from) const {
   const std::string_view text(out.data() + from, out.size() - from);
   if (!NeedsQuotes(text, layout_.delimiter)) return;
@@ -121,7 +90,10 @@ void RecordConverter::AppendValues(std::string& out) {
     ColumnDecoder& decoder = *decoders_[slot];
     const std::size_t fields = fields_[slot].size();
     const auto kind = static_cast<std::size_t>(layout_.columns[slot].kind);
-    switch (decoder.Judge(value)) {
+    // Most of a call manager's coded fields are empty: an integer with no byte is empty to every
+    // kind, without asking its decoder.
+    const bool no_integer = value.kind == IntegerValue::Kind::kNone && !reads_text_[slot];
+    switch (no_integer ? Verdict::kEmpty : decoder.Judge(value)) {
       case Verdict::kEmpty:
         ++tally_.empty;
         out.append(fields, layout_.delimiter);

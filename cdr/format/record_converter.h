@@ -11,6 +11,7 @@
 //   out  `id,dateTimeOrigination,dateTimeOrigination_gmt\r\n7,1796619600,2026-12-07
 //   05:00:00\r\n8,0,\n`
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -83,6 +84,7 @@ class RecordConverter {
   std::vector<FieldTarget> targets_;
   std::vector<bool> check_quotes_;  // by slot: whether its texts may hold the delimiter or a quote
   std::vector<ColumnDecoder*> text_readers_;  // the decoders that read their field as text
+  std::vector<bool> reads_text_;              // by slot
   std::string header_fields_;  // what the header, the type row and an empty record get
   std::string type_fields_;
   std::string empty_fields_;
@@ -107,5 +109,40 @@ class RecordConverter {
 // Reads a type row's word: upper-case letters, digits, blanks and underscores starting with a
 // letter, optionally followed by a size such as (50) or (10,2).
 bool IsTypeWord(std::string_view word);
+
+// The scanner's calls, here so that they inline into its loop.
+inline std::size_t RecordConverter::NextWanted(std::size_t field) {
+  static constexpr FieldTarget kBeyond{};
+  const FieldTarget& target = field < targets_.size() ? targets_[field] : kBeyond;
+  value_ = target.value;
+  text_reader_ = target.reader;
+  if (checking_types_) {
+    // Every field of a possible type row is read; it may be a data record all the same.
+    type_word_.clear();
+    return field;
+  }
+  return target.next;
+}
+
+inline void RecordConverter::Content(const char* from, const char* to) {
+  if (value_ != nullptr) {
+    // Read into a local, so that the number stays in a register.
+    IntegerValue value = *value_;
+    for (const char* c = from; c < to; ++c) value.Add(*c);
+    *value_ = value;
+  } else if (text_reader_ != nullptr) {
+    text_reader_->Read(std::string_view(from, static_cast<std::size_t>(to - from)));
+  }
+  if (checking_types_) {
+    const std::size_t room = type_word_.size() <= 64 ? 65 - type_word_.size() : 0;
+    type_word_.append(from, std::min(room, static_cast<std::size_t>(to - from)));
+  }
+}
+
+inline void RecordConverter::EndField(bool /*quoted*/) {
+  if (text_reader_ != nullptr) text_reader_->EndText();
+  if (checking_types_ && !IsTypeWord(type_word_)) all_types_ = false;
+}
+
 
 }  // namespace halvrenn::cdr

@@ -17,7 +17,7 @@
 //   std::size_t NextWanted(std::size_t field)   at the start of each field it may want: the first
 //                                               field from `field` on whose content it wants
 //                                               (SIZE_MAX: none); fields before it are skipped,
-//                                               most of them a word at a time
+//                                               most of them 16 or 8 bytes at a time
 //   void Content(const char* from, const char* to)  content of a wanted field, in pieces: the
 //                                               bytes of an unquoted field, or a quoted field's
 //                                               text without its quotes (a doubled quote as one)
@@ -32,11 +32,12 @@
 // EndRecord{fields 2, line 1, "\r\n"}, Pass("\r\n").
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+
+#include "cdr/format/structural_bytes.h"
 
 namespace halvrenn::cdr {
 
@@ -52,11 +53,7 @@ class RecordScanner {
  public:
   // The consumer is first asked for what it wants when the first piece comes, so that it may
   // hold the scanner as a member and finish its own set-up first.
-  RecordScanner(char delimiter, Consumer& consumer) : delimiter_(delimiter), consumer_(consumer) {
-    stops_[static_cast<unsigned char>(delimiter)] = true;
-    stops_['\r'] = true;
-    stops_['\n'] = true;
-  }
+  RecordScanner(char delimiter, Consumer& consumer) : delimiter_(delimiter), consumer_(consumer) {}
 
   // Scans the next piece. Returns how many of its bytes were scanned: all of them, unless the
   // consumer stopped at a record's end.
@@ -103,7 +100,8 @@ class RecordScanner {
   void CountLineBreaks(const char* from, const char* to, bool to_piece_end) {
     const bool after_cr = quoted_cr_at_end_;
     quoted_cr_at_end_ = false;
-    if (from == to) return;
+    // Quoted texts are mostly short names without a line break.
+    if (structural::FindLineBreak(from, to) == to) return;
     line_ += static_cast<std::uint64_t>(std::count(from, to, '\n'));
     if (after_cr && *from == '\n') --line_;
     const auto size = static_cast<std::size_t>(to - from);
@@ -134,16 +132,12 @@ class RecordScanner {
   void ScanQuoted(Piece& piece);
   void AfterQuoteInQuoted(Piece& piece);
 
-  // Past whole words of 8 bytes that hold no quote or line break and end before the next wanted
-  // field, counting their fields.
-  const char* SkipWords(const char* p, const char* end);
   // The quote that closes a quoted field whose text starts at `p`; nothing when the piece ends
   // first, or with a quote whose doubling the next piece would tell.
   static const char* ClosingQuote(const char* p, const char* end);
 
   char delimiter_;
   Consumer& consumer_;
-  std::array<bool, 256> stops_{};  // bytes that end an unquoted run: the delimiter, CR, LF
   State state_ = State::kFieldStart;
   bool started_ = false;
   bool pending_cr_ = false;        // a CR outside quotes ended the last piece
@@ -158,53 +152,15 @@ class RecordScanner {
 
 namespace scanner_detail {
 
-inline constexpr std::uint64_t kEveryByte = 0x0101010101010101;
-inline constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
-
-// 0x80 in each byte of `word` that is zero, nothing elsewhere (no borrow crosses bytes).
-constexpr std::uint64_t ZeroBytes(std::uint64_t word) {
-  return ~(((word & kLow7) + kLow7) | word | kLow7);
-}
-
 inline constexpr std::string_view kCrLf = "\r\n";
 inline constexpr std::string_view kCr = "\r";
 
 }  // namespace scanner_detail
 
 template <typename Consumer>
-const char* RecordScanner<Consumer>::SkipWords(const char* p, const char* end) {
-  using namespace scanner_detail;
-  const std::uint64_t delimiter = kEveryByte * static_cast<unsigned char>(delimiter_);
-  constexpr std::uint64_t kQuote = kEveryByte * '"';
-  constexpr std::uint64_t kCarriageReturn = kEveryByte * '\r';
-  constexpr std::uint64_t kLineFeed = kEveryByte * '\n';
-  // With a delimiter above the quote, one test finds a word with any byte up to the quote:
-  // a quote, CR or LF, and rarely a blank, which the byte loop then reads.
-  const bool delimiter_above_quote = static_cast<unsigned char>(delimiter_) > '"';
-  constexpr std::uint64_t kAboveQuote = kEveryByte * ('"' + 1);
-  while (end - p >= 8) {
-    std::uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    const bool special = delimiter_above_quote
-                             ? ((word - kAboveQuote) & ~word & (kEveryByte << 7)) != 0
-                             : (ZeroBytes(word ^ kQuote) | ZeroBytes(word ^ kCarriageReturn) |
-                                ZeroBytes(word ^ kLineFeed)) != 0;
-    if (special) break;
-    // One bit per delimiter, summed into the top byte by the multiplication.
-    const auto fields =
-        static_cast<std::size_t>(((ZeroBytes(word ^ delimiter) >> 7) * kEveryByte) >> 56);
-    if (field_ + fields >= next_wanted_) break;
-    field_ += fields;
-    p += 8;
-  }
-  return p;
-}
-
-template <typename Consumer>
 const char* RecordScanner<Consumer>::ClosingQuote(const char* p, const char* end) {
   for (;;) {
-    const auto* quote =
-        static_cast<const char*>(std::memchr(p, '"', static_cast<std::size_t>(end - p)));
+    const char* const quote = structural::FindQuote(p, end);
     if (quote == nullptr || quote + 1 == end) return nullptr;
     if (quote[1] != '"') return quote;
     p = quote + 2;
@@ -264,7 +220,7 @@ bool RecordScanner<Consumer>::ScanUnquoted(Piece& piece) {
     if (piece.at != from) record_has_bytes_ = true;
     if (state_ == State::kFieldStart) return true;
   } else {
-    while (piece.at < piece.end && !stops_[static_cast<unsigned char>(*piece.at)]) ++piece.at;
+    piece.at = structural::FieldEnd(piece.at, piece.end, delimiter_);
     if (piece.at != from) {
       record_has_bytes_ = true;
       consumer_.Content(from, piece.at);
@@ -274,9 +230,9 @@ bool RecordScanner<Consumer>::ScanUnquoted(Piece& piece) {
   return EndAtStop(piece);
 }
 
-// Fields that nothing reads are only counted, most of them a word at a time: a call manager's
-// records are mostly such fields, many of them empty. Stops at the start of the next wanted
-// field, at the end of the piece, or at a quoted field whose end a later piece decides (each
+// Fields that nothing reads are only counted, most of them 16 or 8 bytes at a time: a call
+// manager's records are mostly such fields, many of them empty. Stops at the start of the next
+// wanted field, at the end of the piece, or at a quoted field whose end a later piece decides (each
 // then a field's start), or else at a line break.
 template <typename Consumer>
 const char* RecordScanner<Consumer>::SkipUnwantedFields(const char* p, const char* end) {
@@ -299,15 +255,15 @@ const char* RecordScanner<Consumer>::SkipUnwantedFields(const char* p, const cha
         p = closing + 1;  // text after the closing quote belongs to the field
       }
     }
-    const char* const words = p;
-    p = SkipWords(p, end);
-    field_start = p != words && p[-1] == delimiter_;
+    const char* const from = p;
+    const structural::PlainRun run =
+        structural::SkipPlainBytes(p, end, delimiter_, next_wanted_ - field_);
+    field_ += run.delimiters;
+    p = run.at;
+    field_start = p != from && p[-1] == delimiter_;
     if (field_start) continue;
-    while (p < end && !stops_[static_cast<unsigned char>(*p)]) ++p;
-    if (p == end || *p != delimiter_) return p;
-    ++field_;
-    ++p;
-    field_start = true;
+    if (p == end || *p != '"') return p;  // the piece's end, or a line break
+    ++p;                                  // a quote inside an unquoted field is a plain character
   }
 }
 
@@ -353,8 +309,7 @@ bool RecordScanner<Consumer>::EndRecordAt(Piece& piece, const char* at,
 template <typename Consumer>
 void RecordScanner<Consumer>::ScanQuoted(Piece& piece) {
   const char* const p = piece.at;
-  const auto* quote =
-      static_cast<const char*>(std::memchr(p, '"', static_cast<std::size_t>(piece.end - p)));
+  const char* const quote = structural::FindQuote(p, piece.end);
   const char* const stop = quote != nullptr ? quote : piece.end;
   CountLineBreaks(p, stop, quote == nullptr);
   if (Wanted() && stop != p) consumer_.Content(p, stop);

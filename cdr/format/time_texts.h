@@ -45,12 +45,13 @@ class TimeTexts {
  private:
   void AppendDate(std::string& out, std::int64_t seconds);
 
-  // The text of the last few days written: calls come in runs of the same days.
+  // The texts of the days written, by the day modulo their count: a file holds calls of a few
+  // days or weeks, each day met again and again.
   struct Day {
     std::int64_t day = INT64_MIN;
     std::array<char, 10> text{};
   };
-  std::array<Day, 4> days_{};
+  std::array<Day, 64> days_{};
 
   ZoneOffsets offsets_;
   std::int64_t standard_shift_;  // seconds added to Greenwich for the standard text
