@@ -31,7 +31,6 @@ RecordConverter::RecordConverter(const Layout& layout, TimeTexts& texts, bool fr
   const DecoderSettings settings{layout.delimiter, layout.time_texts, layout.format, texts};
   targets_.assign(layout.field_count, FieldTarget{});
   values_.resize(layout.columns.size());
-  reads_text_.assign(layout.columns.size(), false);
   for (std::size_t slot = 0; slot < layout.columns.size(); ++slot) {
     const Column& column = layout.columns[slot];
     if (column.index >= targets_.size()) targets_.resize(column.index + 1);
@@ -40,15 +39,16 @@ RecordConverter::RecordConverter(const Layout& layout, TimeTexts& texts, bool fr
     ColumnDecoder* decoder = decoders_.back().get();
     if (decoder->ReadsText()) {
       text_readers_.push_back(decoder);
-      reads_text_[slot] = true;
       targets_[column.index].reader = decoder;
     } else {
       targets_[column.index].value = &values_[slot];
     }
     fields_.push_back(kind.fields.empty() ? decoder->Fields() : kind.fields);
     using Texts = ColumnKindEntry::Texts;
-    check_quotes_.push_back(kind.texts == Texts::kFree ||
-                            (kind.texts == Texts::kPlain && plain_may_need_quotes));
+    slots_.push_back(
+        {decoder, fields_.back().size(), static_cast<std::size_t>(column.kind),
+         decoder->ReadsText(),
+         kind.texts == Texts::kFree || (kind.texts == Texts::kPlain && plain_may_need_quotes)});
   }
   for (std::size_t field = targets_.size(); field-- > 0;) {
     FieldTarget& target = targets_[field];
@@ -85,37 +85,35 @@ void RecordConverter::QuoteFrom(std::string& out, std::size_t from) const {
 }
 
 void RecordConverter::AppendValues(std::string& out) {
-  for (std::size_t slot = 0; slot < values_.size(); ++slot) {
+  for (std::size_t slot = 0; slot < slots_.size(); ++slot) {
     const IntegerValue& value = values_[slot];
-    ColumnDecoder& decoder = *decoders_[slot];
-    const std::size_t fields = fields_[slot].size();
-    const auto kind = static_cast<std::size_t>(layout_.columns[slot].kind);
+    const Slot& to_write = slots_[slot];
     // Most of a call manager's coded fields are empty: an integer with no byte is empty to every
     // kind, without asking its decoder.
-    const bool no_integer = value.kind == IntegerValue::Kind::kNone && !reads_text_[slot];
-    switch (no_integer ? Verdict::kEmpty : decoder.Judge(value)) {
+    const bool no_integer = value.kind == IntegerValue::Kind::kNone && !to_write.reads_text;
+    switch (no_integer ? Verdict::kEmpty : to_write.decoder->Judge(value)) {
       case Verdict::kEmpty:
         ++tally_.empty;
-        out.append(fields, layout_.delimiter);
+        out.append(to_write.fields, layout_.delimiter);
         continue;
       case Verdict::kRejected:
         tally_.rejected.Add(record_line_);
-        out.append(fields, layout_.delimiter);
+        out.append(to_write.fields, layout_.delimiter);
         continue;
       case Verdict::kUnknown:
-        ++tally_.unknown_of[kind];
-        out.append(fields, layout_.delimiter);
+        ++tally_.unknown_of[to_write.kind];
+        out.append(to_write.fields, layout_.delimiter);
         continue;
       case Verdict::kConverted:
         break;
     }
     ++tally_.converted;
-    ++tally_.converted_of[kind];
-    for (std::size_t field = 0; field < fields; ++field) {
+    ++tally_.converted_of[to_write.kind];
+    for (std::size_t field = 0; field < to_write.fields; ++field) {
       out += layout_.delimiter;
       const std::size_t from = out.size();
-      decoder.AppendText(out, field, value);
-      if (check_quotes_[slot]) QuoteFrom(out, from);
+      to_write.decoder->AppendText(out, field, value);
+      if (to_write.check_quotes) QuoteFrom(out, from);
     }
   }
 }

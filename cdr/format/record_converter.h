@@ -82,9 +82,17 @@ class RecordConverter {
     std::size_t next = SIZE_MAX;
   };
   std::vector<FieldTarget> targets_;
-  std::vector<bool> check_quotes_;  // by slot: whether its texts may hold the delimiter or a quote
+  // What writing a record's added fields needs of each slot, side by side: the loop over them
+  // runs for every record.
+  struct Slot {
+    ColumnDecoder* decoder = nullptr;
+    std::size_t fields = 0;  // added
+    std::size_t kind = 0;    // its ColumnKind, for the counts
+    bool reads_text = false;
+    bool check_quotes = false;  // whether its texts may hold the delimiter or a quote
+  };
+  std::vector<Slot> slots_;
   std::vector<ColumnDecoder*> text_readers_;  // the decoders that read their field as text
-  std::vector<bool> reads_text_;              // by slot
   std::string header_fields_;  // what the header, the type row and an empty record get
   std::string type_fields_;
   std::string empty_fields_;
@@ -128,7 +136,7 @@ inline void RecordConverter::Content(const char* from, const char* to) {
   if (value_ != nullptr) {
     // Read into a local, so that the number stays in a register.
     IntegerValue value = *value_;
-    for (const char* c = from; c < to; ++c) value.Add(*c);
+    value.AddAll(from, to);
     *value_ = value;
   } else if (text_reader_ != nullptr) {
     text_reader_->Read(std::string_view(from, static_cast<std::size_t>(to - from)));
@@ -143,6 +151,5 @@ inline void RecordConverter::EndField(bool /*quoted*/) {
   if (text_reader_ != nullptr) text_reader_->EndText();
   if (checking_types_ && !IsTypeWord(type_word_)) all_types_ = false;
 }
-
 
 }  // namespace halvrenn::cdr
