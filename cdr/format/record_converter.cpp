@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 
 namespace halvrenn::cdr {
 bool IsTypeWord(std::string_view word) {
@@ -85,37 +86,45 @@ void RecordConverter::QuoteFrom(std::string& out, std::size_t from) const {
 }
 
 void RecordConverter::AppendValues(std::string& out) {
-  for (std::size_t slot = 0; slot < slots_.size(); ++slot) {
-    const IntegerValue& value = values_[slot];
-    const Slot& to_write = slots_[slot];
+  // In locals: the compiler must take any byte written to `out` for one that may change a
+  // member, and would read each of them again after every append.
+  const char delimiter = layout_.delimiter;
+  const IntegerValue* value_of = values_.data();
+  std::uint64_t empty = 0;
+  std::uint64_t converted = 0;
+  Tally& tally = tally_;
+  for (const Slot& to_write : std::span<const Slot>(slots_)) {
+    const IntegerValue& value = *value_of++;
     // Most of a call manager's coded fields are empty: an integer with no byte is empty to every
     // kind, without asking its decoder.
     const bool no_integer = value.kind == IntegerValue::Kind::kNone && !to_write.reads_text;
     switch (no_integer ? Verdict::kEmpty : to_write.decoder->Judge(value)) {
       case Verdict::kEmpty:
-        ++tally_.empty;
-        out.append(to_write.fields, layout_.delimiter);
+        ++empty;
+        out.append(to_write.fields, delimiter);
         continue;
       case Verdict::kRejected:
-        tally_.rejected.Add(record_line_);
-        out.append(to_write.fields, layout_.delimiter);
+        tally.rejected.Add(record_line_);
+        out.append(to_write.fields, delimiter);
         continue;
       case Verdict::kUnknown:
-        ++tally_.unknown_of[to_write.kind];
-        out.append(to_write.fields, layout_.delimiter);
+        ++tally.unknown_of[to_write.kind];
+        out.append(to_write.fields, delimiter);
         continue;
       case Verdict::kConverted:
         break;
     }
-    ++tally_.converted;
-    ++tally_.converted_of[to_write.kind];
+    ++converted;
+    ++tally.converted_of[to_write.kind];
     for (std::size_t field = 0; field < to_write.fields; ++field) {
-      out += layout_.delimiter;
+      out += delimiter;
       const std::size_t from = out.size();
       to_write.decoder->AppendText(out, field, value);
       if (to_write.check_quotes) QuoteFrom(out, from);
     }
   }
+  tally.empty += empty;
+  tally.converted += converted;
 }
 
 bool RecordConverter::EndRecord(const RecordEnd& end) {
