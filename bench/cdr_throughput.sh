@@ -6,14 +6,16 @@
 # saving, and the coded columns as a call manager writes them (normal calls, transfers,
 # conferences, forwards, queued and mobility calls, busy and unanswered ones, SIP causes).
 # Each tool adds Greenwich and local (America/New_York) texts for the three columns:
-#   halvrenn-cdr --decode time, mawk and gawk (strftime), Python's csv module, and DuckDB (a SQL
-#   query through node) where its npm package loads;
+#   halvrenn-cdr --decode time (with its default threads, with one, and reading a pipe), mawk and
+#   gawk (strftime), Python's csv module, and DuckDB (a SQL query through node) where its npm
+#   package loads;
 # and, decoding every kind (the time stamps, the IPv4 columns, the durations and every coded
 # column, looked up in cdr/format/record_codes/): halvrenn-cdr with its defaults (and --jobs 1)
 # and mawk; and, as floors, mawk only splitting and re-joining every record, converting nothing,
 # and cat copying the file.
-# Medians of RUNS runs (5 by default), ratios against halvrenn-cdr and against cat, then a check
-# that every tool wrote the same converted columns, and halvrenn-cdr's peak resident memory.
+# Medians of RUNS runs (5 by default), ratios against halvrenn-cdr and against cat, the default
+# threads against one, a pipe against a file, then a check that halvrenn-cdr wrote the same bytes
+# each way and every tool the same converted columns, and halvrenn-cdr's peak resident memory.
 #
 # Usage: bench/cdr_throughput.sh [build folder, default build/linux]
 # Environment: RECORDS, RUNS, WORK (folder for the files, kept; default a fresh one under
@@ -308,13 +310,15 @@ elif ! why=$(node -e 'try { require("duckdb") } catch (e) { console.log(e.messag
   duckdb_missing="node cannot load the npm package duckdb ($why)"
 fi
 
-tools=("cat" "halvrenn-cdr --decode time" "mawk strftime" "gawk strftime" "python3 csv")
+tools=("cat" "halvrenn-cdr --decode time" "halvrenn-cdr --decode time --jobs 1" "halvrenn-cdr --decode time, piped from cat" "mawk strftime" "gawk strftime" "python3 csv")
 if [ -z "$duckdb_missing" ]; then tools+=("duckdb (node)"); else echo "DuckDB skipped: $duckdb_missing"; fi
 tools+=("halvrenn-cdr" "halvrenn-cdr --jobs 1" "mawk decoding every kind" "mawk split+join")
 run_tool() {
   case $1 in
     "cat") cat "$input" > "$work/out.cat" ;;
     "halvrenn-cdr --decode time") "$program" -q --decode time < "$input" > "$work/out.halvrenn_time" ;;
+    "halvrenn-cdr --decode time --jobs 1") "$program" -q --decode time --jobs 1 < "$input" > "$work/out.halvrenn_time1" ;;
+    "halvrenn-cdr --decode time, piped from cat") cat "$input" | "$program" -q --decode time > "$work/out.halvrenn_piped" ;;
     "halvrenn-cdr") "$program" -q < "$input" > "$work/out.halvrenn" ;;
     "halvrenn-cdr --jobs 1") "$program" -q --jobs 1 < "$input" > "$work/out.halvrenn1" ;;
     "mawk decoding every kind") mawk -F, -v OFS=, -v RS='\r\n' -v o="$origination" -v c="$connect" -v d="$disconnect" "$awk_decoding" < "$input" > "$work/out.mawk_all" ;;
@@ -330,6 +334,8 @@ output_of() {
   case $1 in
     "cat") echo cat ;;
     "halvrenn-cdr --decode time") echo halvrenn_time ;;
+    "halvrenn-cdr --decode time --jobs 1") echo halvrenn_time1 ;;
+    "halvrenn-cdr --decode time, piped from cat") echo halvrenn_piped ;;
     "mawk decoding every kind") echo mawk_all ;;
     "halvrenn-cdr") echo halvrenn ;;
     "halvrenn-cdr --jobs 1") echo halvrenn1 ;;
@@ -364,7 +370,7 @@ done
 # tool against cat, the floor of reading and writing the file.
 base_of() {
   case $1 in
-    "halvrenn-cdr --decode time" | "mawk strftime" | "gawk strftime" | "python3 csv" | "duckdb (node)") echo "halvrenn-cdr --decode time" ;;
+    "halvrenn-cdr --decode time" | "halvrenn-cdr --decode time --jobs 1" | "halvrenn-cdr --decode time, piped from cat" | "mawk strftime" | "gawk strftime" | "python3 csv" | "duckdb (node)") echo "halvrenn-cdr --decode time" ;;
     *) echo "halvrenn-cdr" ;;
   esac
 }
@@ -377,6 +383,18 @@ for tool in "${tools[@]}"; do
 done
 mawk -v a="${median[mawk split+join]}" -v b="${median[halvrenn-cdr --decode time]}" -v c="${median[halvrenn-cdr]}" \
   'BEGIN { printf "mawk only splitting and joining: %.1fx halvrenn-cdr --decode time, %.1fx halvrenn-cdr decoding every kind\n", a / b, a / c }'
+
+# The default threads against one, piped input against a redirected file, and the one-thread
+# time stamps against the tools doing the same.
+mawk -v t="${median[halvrenn-cdr --decode time]}" -v t1="${median[halvrenn-cdr --decode time --jobs 1]}" \
+  -v a="${median[halvrenn-cdr]}" -v a1="${median[halvrenn-cdr --jobs 1]}" \
+  -v piped="${median[cat | halvrenn-cdr --decode time]}" -v m="${median[mawk strftime]}" \
+  -v d="${median[duckdb (node)]:-}" 'BEGIN {
+    printf "default threads against --jobs 1: %.2fx on the time stamps, %.2fx decoding every kind\n", t1 / t, a1 / a
+    printf "piped input against a redirected file (--decode time): %.2fx the time\n", piped / t
+    printf "one thread (--decode time --jobs 1) against mawk strftime: %.1fx faster", m / t1
+    if (d != "") printf ", against DuckDB: %.1fx faster", d / t1
+    printf "\n" }'
 
 # The fields of a header, quotes heeded.
 field_count() { head -1 "$1" | tr -d '\r' | mawk '{ gsub(/"[^"]*"/, ""); print split($0, f, ",") }'; }
@@ -398,7 +416,7 @@ converted() {
 inputs=$(field_count "$input")
 added=$(($(field_count "$work/out.halvrenn_time") - inputs))
 reference=$(converted "$work/out.halvrenn_time" "$added" 3)
-outputs=(out.mawk out.gawk out.python)
+outputs=(out.halvrenn_time1 out.halvrenn_piped out.mawk out.gawk out.python)
 if [ -z "$duckdb_missing" ]; then outputs+=(out.duckdb); fi
 for output in "${outputs[@]}"; do
   if [ "$(converted "$work/$output" "$added" 3)" != "$reference" ]; then
@@ -414,6 +432,14 @@ for output in out.halvrenn1 out.mawk_all; do
     exit 1
   fi
 done
+for pair in "out.halvrenn_time out.halvrenn_time1" "out.halvrenn_time out.halvrenn_piped" "out.halvrenn out.halvrenn1"; do
+  # shellcheck disable=SC2086 # the pair is two words
+  if ! (cd "$work" && cmp -s $pair); then
+    echo "DIFFERENT bytes from halvrenn-cdr: $pair" >&2
+    exit 1
+  fi
+done
+echo "halvrenn-cdr's outputs byte-identical with one thread, two and from a pipe."
 echo "Converted columns identical across halvrenn-cdr, mawk, gawk and python3${duckdb_missing:+ (DuckDB skipped)}, time stamps alone and every kind ($added columns added)."
 
 if [ -x /usr/bin/time ]; then
