@@ -388,7 +388,7 @@ mawk -v a="${median[mawk split+join]}" -v b="${median[halvrenn-cdr --decode time
 # time stamps against the tools doing the same.
 mawk -v t="${median[halvrenn-cdr --decode time]}" -v t1="${median[halvrenn-cdr --decode time --jobs 1]}" \
   -v a="${median[halvrenn-cdr]}" -v a1="${median[halvrenn-cdr --jobs 1]}" \
-  -v piped="${median[cat | halvrenn-cdr --decode time]}" -v m="${median[mawk strftime]}" \
+  -v piped="${median[halvrenn-cdr --decode time, piped from cat]}" -v m="${median[mawk strftime]}" \
   -v d="${median[duckdb (node)]:-}" 'BEGIN {
     printf "default threads against --jobs 1: %.2fx on the time stamps, %.2fx decoding every kind\n", t1 / t, a1 / a
     printf "piped input against a redirected file (--decode time): %.2fx the time\n", piped / t
