@@ -41,18 +41,21 @@ void WorkerThreads::WaitUntil(bool (*done)(void*), void* argument) {
 
 bool WorkerThreads::RunWaitingTask() {
   monitor_.Lock();
-  if (tasks_.empty()) {
-    monitor_.Unlock();
-    return false;
-  }
+  const bool waiting = !tasks_.empty();
+  if (waiting) RunFirstTask();
+  monitor_.Unlock();
+  return waiting;
+}
+
+// With the lock held and a task waiting: runs the first without the lock, and tells the waiting
+// threads that it ended.
+void WorkerThreads::RunFirstTask() {
   const Task task = tasks_.front();
   tasks_.erase(tasks_.begin());
   monitor_.Unlock();
   task.run(task.argument);
   monitor_.Lock();
   monitor_.NotifyAll();
-  monitor_.Unlock();
-  return true;
 }
 
 // Waiting threads and this one share the one condition: every change wakes them all, and each
@@ -62,12 +65,7 @@ void WorkerThreads::Loop() {
   for (;;) {
     while (!stopping_ && tasks_.empty()) monitor_.Wait();
     if (stopping_) break;
-    const Task task = tasks_.front();
-    tasks_.erase(tasks_.begin());
-    monitor_.Unlock();
-    task.run(task.argument);
-    monitor_.Lock();
-    monitor_.NotifyAll();
+    RunFirstTask();
   }
   monitor_.Unlock();
 }

@@ -78,6 +78,7 @@ class WorkerThreads {
     void (*run)(void*);
     void* argument;
   };
+  void RunFirstTask();
   void Loop();
 
   Monitor monitor_;
