@@ -24,7 +24,11 @@ BlockJob::BlockJob(Block block, bool last, const BlockConversion& conversion,
   workers.Run(
       [](void* state) {
         auto& job = *static_cast<State*>(state);
-        job.conversion.Convert(job.block, job.last);
+        try {
+          job.conversion.Convert(job.block, job.last);
+        } catch (...) {
+          job.failure = std::current_exception();
+        }
         job.done.store(true, std::memory_order_release);
       },
       state_.get());

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <string>
 #include <utility>
@@ -57,8 +58,11 @@ class BlockJob {
 
   bool Ready() const { return state_->done.load(std::memory_order_acquire); }
   void Wait();
+  // The block, or what its conversion threw (memory that ran out), thrown here, on the thread
+  // that writes, as a conversion in one pass would throw it.
   Block Take() {
     Wait();
+    if (state_->failure) std::rethrow_exception(state_->failure);
     return std::move(state_->block);
   }
 
@@ -69,7 +73,8 @@ class BlockJob {
     Block block;
     bool last;
     const BlockConversion& conversion;
-    std::atomic<bool> done{false};
+    std::exception_ptr failure;
+    std::atomic<bool> done{false};  // set even when the conversion threw: none waits forever
   };
   std::unique_ptr<State> state_;
   WorkerThreads* workers_;

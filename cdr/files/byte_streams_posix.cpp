@@ -32,7 +32,9 @@ void GrowPipe(int descriptor) {
 #ifdef F_SETPIPE_SZ
   struct stat status {};
   if (fstat(descriptor, &status) == 0 && S_ISFIFO(status.st_mode)) {
-    fcntl(descriptor, F_SETPIPE_SZ, 1 << 20);  // where refused, the pipe stays as it was
+    constexpr int kBlock = 1 << 20;
+    // Never smaller than the other end made it; where refused, the pipe stays as it was.
+    if (fcntl(descriptor, F_GETPIPE_SZ) < kBlock) fcntl(descriptor, F_SETPIPE_SZ, kBlock);
   }
 #else
   (void)descriptor;

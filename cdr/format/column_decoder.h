@@ -119,7 +119,8 @@ class ColumnDecoder {
   // the time texts chosen); none when its kind's entry lists them.
   virtual std::span<const AddedField> Fields() const { return {}; }
 
-  // kConverted for a value that gets texts; the others get empty fields.
+  // kConverted for a value that gets texts; the others get empty fields. A value with no byte
+  // (Kind::kNone) must be kEmpty: the converter gives it that without asking.
   virtual Verdict Judge(const IntegerValue& value) const = 0;
   // Appends the text of one added field for a value judged kConverted.
   virtual void AppendText(std::string& out, std::size_t field, const IntegerValue& value) = 0;

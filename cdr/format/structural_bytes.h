@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__) || defined(_M_X64)
+#if defined(__SSE2__) || (defined(_M_X64) && !defined(_M_ARM64EC))
 #include <emmintrin.h>
 #define HALVRENN_SSE2 1
 #endif

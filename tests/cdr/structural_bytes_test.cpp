@@ -60,7 +60,7 @@ TEST(CdrScanner, StructuralBytesFoundAlikeEveryWay) {
   constexpr std::size_t kSize = 48;
   constexpr std::array<std::size_t, 8> kEnds = {7, 8, 9, 15, 16, 17, 33, 48};
   constexpr std::array<std::size_t, 4> kMosts = {1, 2, 5, SIZE_MAX};
-  for (const char delimiter : {',', ';', '\t'}) {
+  for (const char delimiter : {',', ';', '\t', '\xff'}) {
     // Plain bytes with delimiters close together and apart, as a record's empty and full fields.
     std::string background = "ab,c,,defghijklmnop,q,rstuvwxyz0123456789,,,,ABC";
     for (char& c : background) {
