@@ -28,16 +28,16 @@ namespace {
 // A pipe holds 64 KiB by default: a conversion reading or writing one would wake for every
 // 64 KiB, and its writer or reader with it. Grown to a megabyte (Linux's limit for any user),
 // it moves a conversion's block at a time, and piped input goes as fast as a file.
-void GrowPipe(int descriptor) {
+void GrowPipe(int descriptor, const struct stat& status) {
 #ifdef F_SETPIPE_SZ
-  struct stat status {};
-  if (fstat(descriptor, &status) == 0 && S_ISFIFO(status.st_mode)) {
+  if (S_ISFIFO(status.st_mode)) {
     constexpr int kBlock = 1 << 20;
     // Never smaller than the other end made it; where refused, the pipe stays as it was.
     if (fcntl(descriptor, F_GETPIPE_SZ) < kBlock) fcntl(descriptor, F_SETPIPE_SZ, kBlock);
   }
 #else
   (void)descriptor;
+  (void)status;
 #endif
 }
 
@@ -49,7 +49,7 @@ class DescriptorSource final : public ByteSource {
       size_ = static_cast<std::uint64_t>(status.st_size);
       permissions_ = status.st_mode & 0777U;
     }
-    GrowPipe(descriptor);
+    GrowPipe(descriptor, status);  // a failed fstat leaves no FIFO's mode
   }
   DescriptorSource(const DescriptorSource&) = delete;
   DescriptorSource& operator=(const DescriptorSource&) = delete;
@@ -86,7 +86,10 @@ std::optional<SystemError> WriteAll(int descriptor, std::string_view bytes) {
 
 class DescriptorSink final : public ByteSink {
  public:
-  explicit DescriptorSink(int descriptor) : descriptor_(descriptor) { GrowPipe(descriptor); }
+  explicit DescriptorSink(int descriptor) : descriptor_(descriptor) {
+    struct stat status {};
+    if (fstat(descriptor, &status) == 0) GrowPipe(descriptor, status);
+  }
   std::optional<SystemError> Write(std::string_view bytes) override {
     return WriteAll(descriptor_, bytes);
   }

@@ -44,11 +44,10 @@ RecordConverter::RecordConverter(const Layout& layout, TimeTexts& texts, bool fr
     } else {
       targets_[column.index].value = &values_[slot];
     }
-    fields_.push_back(kind.fields.empty() ? decoder->Fields() : kind.fields);
     using Texts = ColumnKindEntry::Texts;
     slots_.push_back(
-        {decoder, fields_.back().size(), static_cast<std::size_t>(column.kind),
-         decoder->ReadsText(),
+        {decoder, kind.fields.empty() ? decoder->Fields() : kind.fields,
+         static_cast<std::size_t>(column.kind), decoder->ReadsText(),
          kind.texts == Texts::kFree || (kind.texts == Texts::kPlain && plain_may_need_quotes)});
   }
   for (std::size_t field = targets_.size(); field-- > 0;) {
@@ -60,7 +59,7 @@ RecordConverter::RecordConverter(const Layout& layout, TimeTexts& texts, bool fr
 
   for (std::size_t slot = 0; slot < decoders_.size(); ++slot) {
     const Column& column = layout.columns[slot];
-    for (const AddedField& field : fields_[slot]) {
+    for (const AddedField& field : slots_[slot].fields) {
       const std::string name = column.name + '_' + std::string(field.suffix);
       header_fields_ += layout.delimiter;
       if (column.quoted || NeedsQuotes(name, layout.delimiter)) {
@@ -92,7 +91,6 @@ void RecordConverter::AppendValues(std::string& out) {
   const IntegerValue* value_of = values_.data();
   std::uint64_t empty = 0;
   std::uint64_t converted = 0;
-  Tally& tally = tally_;
   for (const Slot& to_write : std::span<const Slot>(slots_)) {
     const IntegerValue& value = *value_of++;
     // Most of a call manager's coded fields are empty: an integer with no byte is empty to every
@@ -101,30 +99,30 @@ void RecordConverter::AppendValues(std::string& out) {
     switch (no_integer ? Verdict::kEmpty : to_write.decoder->Judge(value)) {
       case Verdict::kEmpty:
         ++empty;
-        out.append(to_write.fields, delimiter);
+        out.append(to_write.fields.size(), delimiter);
         continue;
       case Verdict::kRejected:
-        tally.rejected.Add(record_line_);
-        out.append(to_write.fields, delimiter);
+        tally_.rejected.Add(record_line_);
+        out.append(to_write.fields.size(), delimiter);
         continue;
       case Verdict::kUnknown:
-        ++tally.unknown_of[to_write.kind];
-        out.append(to_write.fields, delimiter);
+        ++tally_.unknown_of[to_write.kind];
+        out.append(to_write.fields.size(), delimiter);
         continue;
       case Verdict::kConverted:
         break;
     }
     ++converted;
-    ++tally.converted_of[to_write.kind];
-    for (std::size_t field = 0; field < to_write.fields; ++field) {
+    ++tally_.converted_of[to_write.kind];
+    for (std::size_t field = 0; field < to_write.fields.size(); ++field) {
       out += delimiter;
       const std::size_t from = out.size();
       to_write.decoder->AppendText(out, field, value);
       if (to_write.check_quotes) QuoteFrom(out, from);
     }
   }
-  tally.empty += empty;
-  tally.converted += converted;
+  tally_.empty += empty;
+  tally_.converted += converted;
 }
 
 bool RecordConverter::EndRecord(const RecordEnd& end) {

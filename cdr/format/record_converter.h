@@ -73,7 +73,6 @@ class RecordConverter {
 
   const Layout& layout_;
   std::vector<std::unique_ptr<ColumnDecoder>> decoders_;  // one per decoded column, by slot
-  std::vector<std::span<const AddedField>> fields_;       // by slot: what its decoder adds
   // What reads each header field: its slot's value or text reader, none for a field that is not
   // decoded; and the first decoded field from it on.
   struct FieldTarget {
@@ -86,8 +85,8 @@ class RecordConverter {
   // runs for every record.
   struct Slot {
     ColumnDecoder* decoder = nullptr;
-    std::size_t fields = 0;  // added
-    std::size_t kind = 0;    // its ColumnKind, for the counts
+    std::span<const AddedField> fields;  // what its decoder adds
+    std::size_t kind = 0;                // its ColumnKind, for the counts
     bool reads_text = false;
     bool check_quotes = false;  // whether its texts may hold the delimiter or a quote
   };

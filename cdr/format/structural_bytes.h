@@ -83,11 +83,12 @@ inline const char* FieldEnd(const char* p, const char* end, char delimiter) {
     const std::uint64_t stops = ZeroBytes(word ^ delimiters) |
                                 ZeroBytes(word ^ (kEveryByte * '\r')) |
                                 ZeroBytes(word ^ (kEveryByte * '\n'));
-    // The lowest flagged byte is the first: the words are read little-endian.
-    if (stops != 0 && std::endian::native == std::endian::little) {
+    if (stops == 0) continue;
+    // Read little-endian, the lowest flagged byte is the first; else the bytes tell.
+    if constexpr (std::endian::native == std::endian::little) {
       return p + std::countr_zero(stops) / 8;
     }
-    if (stops != 0) break;
+    break;
   }
   while (p < end && *p != delimiter && *p != '\r' && *p != '\n') ++p;
   return p;
